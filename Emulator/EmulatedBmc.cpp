@@ -1,0 +1,296 @@
+/** @file
+  The emulated BMC: FRU devices served through Read FRU Data and Write FRU
+  Data, scripted faults, and the IPMI transport in front of it.
+**/
+
+#include "EmulatedBmc.h"
+#include "EmulatedBoard.h"
+
+#include <IndustryStandard/IpmiFru.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace Emu {
+
+namespace {
+
+constexpr UINT8  COMP_CODE_REQUEST_LENGTH_INVALID = 0xC7;
+
+EFI_STATUS EFIAPI
+TransportSend (
+  IPMI_TRANSPORT_PROTOCOL  *This,
+  UINT8                    NetFunction,
+  UINT8                    Lun,
+  UINT8                    Command,
+  UINT8                    *CommandData,
+  UINT8                    CommandDataSize,
+  UINT8                    *ResponseData,
+  UINT8                    *ResponseDataSize
+  )
+{
+  EmulatedBoard  *Board = EmulatedBoard::Active ();
+
+  return Board->Bmc ().Send (This, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+}
+
+std::string
+HexBytes (const Bytes &Data)
+{
+  std::string  Text;
+  char         Byte[4];
+
+  for (UINT8 Value : Data) {
+    std::snprintf (Byte, sizeof (Byte), "%02X", Value);
+    Text += Text.empty () ? "" : " ";
+    Text += Byte;
+  }
+
+  return Text;
+}
+
+}  // namespace
+
+EmulatedBmc::EmulatedBmc (EmulatedBoard &Board)
+  : mBoard (Board)
+{
+  mTransport.Protocol.Revision        = 0x0000000100000000ULL;
+  mTransport.Protocol.SendIpmiCommand = TransportSend;
+  mTransport.Owner                    = this;
+}
+
+void
+EmulatedBmc::WriteProtect (UINT8 DeviceId, UINT32 Offset, UINT32 Length)
+{
+  mProtected.push_back ({ DeviceId, Offset, Length });
+}
+
+void
+EmulatedBmc::QueueCompletionCode (UINT8 Code, unsigned Times, UINT8 ForCommand)
+{
+  for (unsigned Index = 0; Index < Times; Index++) {
+    BmcFault  Fault;
+    Fault.What       = BmcFault::Kind::CompletionCode;
+    Fault.Value      = Code;
+    Fault.ForCommand = ForCommand;
+    Queue (Fault);
+  }
+}
+
+void
+EmulatedBmc::QueueTransportError (EFI_STATUS Status, UINT8 ForCommand)
+{
+  BmcFault  Fault;
+
+  Fault.What       = BmcFault::Kind::TransportError;
+  Fault.Status     = Status;
+  Fault.ForCommand = ForCommand;
+  Queue (Fault);
+}
+
+void
+EmulatedBmc::QueueCountField (UINT8 Count, UINT8 ForCommand)
+{
+  BmcFault  Fault;
+
+  Fault.What       = BmcFault::Kind::CountField;
+  Fault.Value      = Count;
+  Fault.ForCommand = ForCommand;
+  Queue (Fault);
+}
+
+void
+EmulatedBmc::QueueShortRead (UINT8 Count)
+{
+  BmcFault  Fault;
+
+  Fault.What       = BmcFault::Kind::ShortRead;
+  Fault.Value      = Count;
+  Fault.ForCommand = IPMI_STORAGE_READ_FRU_DATA;
+  Queue (Fault);
+}
+
+void
+EmulatedBmc::QueueRaw (const Bytes &Reply, EFI_STATUS Status, UINT8 ForCommand)
+{
+  BmcFault  Fault;
+
+  Fault.What       = BmcFault::Kind::Raw;
+  Fault.Reply      = Reply;
+  Fault.Status     = Status;
+  Fault.ForCommand = ForCommand;
+  Queue (Fault);
+}
+
+bool
+EmulatedBmc::IsWriteProtected (UINT8 DeviceId, UINT32 Offset, UINT32 Length) const
+{
+  for (const Range &R : mProtected) {
+    if ((R.Device == DeviceId) && (Offset < R.Offset + R.Length) && (R.Offset < Offset + Length)) {
+      return true;
+    }
+  }
+
+  return false;
+}
+
+Bytes
+EmulatedBmc::Serve (UINT8 NetFunction, UINT8 Command, const Bytes &Data, const BmcFault *Fault)
+{
+  if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CompletionCode)) {
+    return { Fault->Value };
+  }
+
+  if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::Raw)) {
+    return Fault->Reply;
+  }
+
+  if (NetFunction != IPMI_NETFN_STORAGE) {
+    return { IPMI_COMP_CODE_INVALID_COMMAND };
+  }
+
+  if (Command == IPMI_STORAGE_READ_FRU_DATA) {
+    if (Data.size () != sizeof (IPMI_READ_FRU_DATA_REQUEST)) {
+      return { COMP_CODE_REQUEST_LENGTH_INVALID };
+    }
+
+    auto  Device = mFru.find (Data[0]);
+    if (Device == mFru.end ()) {
+      return { IPMI_COMP_CODE_OUT_OF_RANGE };
+    }
+
+    UINT32  Offset = Data[1] | (static_cast<UINT32>(Data[2]) << 8);
+    UINT32  Count  = Data[3];
+    if (Offset >= Device->second.size ()) {
+      return { IPMI_COMP_CODE_OUT_OF_RANGE };
+    }
+
+    Count = std::min<UINT32>(Count, static_cast<UINT32>(Device->second.size () - Offset));
+    if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::ShortRead)) {
+      Count = std::min<UINT32>(Count, Fault->Value);
+    }
+
+    Bytes  Reply = { IPMI_COMP_CODE_NORMAL, static_cast<UINT8>(Count) };
+    Reply.insert (Reply.end (), Device->second.begin () + Offset, Device->second.begin () + Offset + Count);
+    if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CountField)) {
+      //
+      // Claim another count; a larger claim comes with that many data bytes,
+      // the device's next ones, or 0xEE past its end.
+      //
+      for (UINT32 Extra = Count; Extra < Fault->Value; Extra++) {
+        UINT32  At = Offset + Extra;
+        Reply.push_back ((At < Device->second.size ()) ? Device->second[At] : 0xEE);
+      }
+
+      Reply[1] = Fault->Value;
+    }
+
+    return Reply;
+  }
+
+  if (Command == IPMI_STORAGE_WRITE_FRU_DATA) {
+    if (Data.size () < IPMI_WRITE_FRU_DATA_REQUEST_HEADER + 1) {
+      return { COMP_CODE_REQUEST_LENGTH_INVALID };
+    }
+
+    auto  Device = mFru.find (Data[0]);
+    if (Device == mFru.end ()) {
+      return { IPMI_COMP_CODE_OUT_OF_RANGE };
+    }
+
+    UINT32  Offset = Data[1] | (static_cast<UINT32>(Data[2]) << 8);
+    UINT32  Count  = static_cast<UINT32>(Data.size () - IPMI_WRITE_FRU_DATA_REQUEST_HEADER);
+    if (Offset >= Device->second.size ()) {
+      return { IPMI_COMP_CODE_OUT_OF_RANGE };
+    }
+
+    Count = std::min<UINT32>(Count, static_cast<UINT32>(Device->second.size () - Offset));
+    if (IsWriteProtected (Data[0], Offset, Count)) {
+      return { IPMI_COMP_CODE_WRITE_PROTECTED };
+    }
+
+    std::copy (Data.begin () + IPMI_WRITE_FRU_DATA_REQUEST_HEADER, Data.begin () + IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Count, Device->second.begin () + Offset);
+    UINT8  Written = static_cast<UINT8>(Count);
+    if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CountField)) {
+      Written = Fault->Value;
+    }
+
+    return { IPMI_COMP_CODE_NORMAL, Written };
+  }
+
+  return { IPMI_COMP_CODE_INVALID_COMMAND };
+}
+
+EFI_STATUS
+EmulatedBmc::Send (
+  IPMI_TRANSPORT_PROTOCOL  *This,
+  UINT8                    NetFunction,
+  UINT8                    Lun,
+  UINT8                    Command,
+  const UINT8              *CommandData,
+  UINT8                    CommandDataSize,
+  UINT8                    *ResponseData,
+  UINT8                    *ResponseDataSize
+  )
+{
+  BmcRequest  Request;
+
+  Request.NetFunction = NetFunction;
+  Request.Lun         = Lun;
+  Request.Command     = Command;
+  Request.This        = This;
+  Request.Capacity    = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
+  if ((CommandData != nullptr) && (CommandDataSize > 0)) {
+    Request.Data.assign (CommandData, CommandData + CommandDataSize);
+  }
+
+  //
+  // The next queued fault that applies to this command, if any.
+  //
+  BmcFault  Fault;
+  bool      HaveFault = false;
+  for (auto It = mFaults.begin (); It != mFaults.end (); ++It) {
+    if ((It->ForCommand == 0) || (It->ForCommand == Command)) {
+      Fault     = *It;
+      HaveFault = true;
+      mFaults.erase (It);
+      break;
+    }
+  }
+
+  EFI_STATUS  Status = EFI_SUCCESS;
+  if ((This != &mTransport.Protocol) || (ResponseData == nullptr) || (ResponseDataSize == nullptr) ||
+      ((CommandDataSize > 0) && (CommandData == nullptr)))
+  {
+    Status = EFI_INVALID_PARAMETER;
+  } else if (HaveFault && (Fault.What == BmcFault::Kind::TransportError)) {
+    Status = Fault.Status;
+  } else {
+    Bytes  Reply = Serve (NetFunction, Command, Request.Data, HaveFault ? &Fault : nullptr);
+    if (Reply.size () > *ResponseDataSize) {
+      Status = EFI_BUFFER_TOO_SMALL;
+    } else {
+      std::memcpy (ResponseData, Reply.data (), Reply.size ());
+      *ResponseDataSize = static_cast<UINT8>(Reply.size ());
+      Request.Response  = Reply;
+      if (HaveFault && (Fault.What == BmcFault::Kind::Raw)) {
+        Status = Fault.Status;
+      }
+    }
+  }
+
+  Request.Status = Status;
+  mBoard.Record (
+           "IpmiCommand",
+           "netfn " + std::to_string (NetFunction) + " cmd " + std::to_string (Command) + " [" + HexBytes (Request.Data) +
+           "] -> " + StatusName (Status) + " [" + HexBytes (Request.Response) + "]",
+           Command,
+           Request.Data.size (),
+           Status
+           );
+  mRequests.push_back (std::move (Request));
+  return Status;
+}
+
+}

@@ -1,0 +1,15 @@
+/** @file
+  GUID of the configuration-table entry that holds the start of the HOB list.
+**/
+
+#ifndef HOB_LIST_GUID_H_
+#define HOB_LIST_GUID_H_
+
+#include <Uefi/UefiBaseType.h>
+
+#define EFI_HOB_LIST_GUID \
+  { 0x7739F24C, 0x93D7, 0x11D4, { 0x9A, 0x3A, 0x00, 0x90, 0x27, 0x3F, 0xC1, 0x4D } }
+
+inline EFI_GUID  gEfiHobListGuid = EFI_HOB_LIST_GUID;
+
+#endif

@@ -1,0 +1,11 @@
+/** @file
+  Everything a UEFI driver of this project needs from the UEFI specification.
+**/
+
+#ifndef UEFI_H_
+#define UEFI_H_
+
+#include <Uefi/UefiBaseType.h>
+#include <Uefi/UefiSpec.h>
+
+#endif

@@ -1,0 +1,278 @@
+/** @file
+  The FRU access protocol: FRU device reads and writes carried as IPMI Read
+  FRU Data and Write FRU Data commands of at most FRU_CHUNK_SIZE bytes.
+
+  A busy BMC (completion code 0x81) is waited for and asked again, up to
+  FRU_BUSY_RETRIES times per chunk. A reply that moves nothing is treated the
+  same way, so that no reply can hold a transfer in a loop. A short reply is
+  not an error: the next command continues where it stopped.
+**/
+
+#include "../TavriDxe.h"
+#include "../Platform/FirmwareServices.h"
+#include "TscDelay.h"
+
+#include <IndustryStandard/IpmiFru.h>
+#include <Protocol/FruAccess.h>
+
+constexpr UINT8  FRU_CHUNK_SIZE   = 16;
+constexpr UINT8  FRU_BUSY_RETRIES = 3;
+
+constexpr UINT8  FRU_READ_RESPONSE_CAPACITY  = 255;
+constexpr UINT8  FRU_WRITE_RESPONSE_CAPACITY = IPMI_WRITE_FRU_DATA_RESPONSE_SIZE;
+
+IPMI_TRANSPORT_PROTOCOL  *mIpmiTransport = NULL;
+
+extern "C" {
+EFI_STATUS EFIAPI ReadFruData (IN UINT8 FruDeviceId, IN UINT16 Offset, IN OUT UINTN *DataSize, IN OUT UINT8 *Buffer);
+EFI_STATUS EFIAPI WriteFruData (IN UINT8 FruDeviceId, IN UINT16 Offset, IN OUT UINTN *DataSize, IN OUT UINT8 *Buffer);
+}
+
+STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
+  ReadFruData,
+  WriteFruData
+};
+
+/**
+  Send one chunk's request until the BMC answers it, waiting out busy replies.
+
+  The response area is cleared before every send, so that bytes a short
+  response leaves out read as 0, never as what an earlier send left there.
+  Progress is the count byte of the response (byte 1): a reply with completion
+  code 0x00 and a count of 0 moves nothing and is retried like a busy one.
+
+  @param[in]   Command       IPMI command.
+  @param[in]   Request       The request, already built.
+  @param[in]   RequestSize   Its length.
+  @param[out]  Response      Response area of Capacity bytes.
+  @param[in]   Capacity      Size of the response area.
+  @param[out]  DataSize      The caller's count, set to 0 on failure.
+
+  @retval EFI_SUCCESS          Completion code 0x00 with progress.
+  @retval EFI_WRITE_PROTECTED  A write answered 0x80.
+  @retval EFI_TIMEOUT          Busy after the last send.
+  @retval EFI_DEVICE_ERROR     Any other completion code, or no progress after
+                               the last send.
+  @retval other error          The transport's error.
+**/
+STATIC
+EFI_STATUS
+ExchangeFruChunk (
+  IN  UINT8  Command,
+  IN  UINT8  *Request,
+  IN  UINT8  RequestSize,
+  OUT UINT8  *Response,
+  IN  UINT8  Capacity,
+  OUT UINTN  *DataSize
+  )
+{
+  EFI_STATUS  Status;
+  UINT8       ResponseSize;
+  BOOLEAN     Stalled = FALSE;
+
+  for (UINT8 Send = 0; Send <= FRU_BUSY_RETRIES; Send++) {
+    for (UINTN Index = 0; Index < Capacity; Index++) {
+      Response[Index] = 0;
+    }
+
+    ResponseSize = Capacity;
+    Status       = mIpmiTransport->SendIpmiCommand (
+                                    mIpmiTransport,
+                                    IPMI_NETFN_STORAGE,
+                                    IPMI_BMC_LUN,
+                                    Command,
+                                    Request,
+                                    RequestSize,
+                                    Response,
+                                    &ResponseSize
+                                    );
+    if (EFI_ERROR (Status)) {
+      *DataSize = 0;
+      return Status;
+    }
+
+    if ((Response[0] == IPMI_COMP_CODE_NORMAL) && (Response[1] != 0)) {
+      return EFI_SUCCESS;
+    }
+
+    if ((Response[0] == IPMI_COMP_CODE_WRITE_PROTECTED) && (Command == IPMI_STORAGE_WRITE_FRU_DATA)) {
+      *DataSize = 0;
+      return EFI_WRITE_PROTECTED;
+    }
+
+    if ((Response[0] != IPMI_COMP_CODE_FRU_BUSY) && (Response[0] != IPMI_COMP_CODE_NORMAL)) {
+      //
+      // The BMC refused the command: report it as a failure, not as the
+      // transport's success.
+      //
+      *DataSize = 0;
+      return EFI_DEVICE_ERROR;
+    }
+
+    Stalled = (Response[0] == IPMI_COMP_CODE_NORMAL);
+    (VOID)TscDelayMicroseconds ();
+  }
+
+  *DataSize = 0;
+  return Stalled ? EFI_DEVICE_ERROR : EFI_TIMEOUT;
+}
+
+/**
+  Read bytes of a FRU device. See FRU_ACCESS_TRANSFER.
+
+  The count still to read is held to 16 bits after the first chunk, so a
+  request above 65,551 bytes reads fewer; the count returned says how many.
+**/
+EFI_STATUS
+EFIAPI
+ReadFruData (
+  IN     UINT8   FruDeviceId,
+  IN     UINT16  Offset,
+  IN OUT UINTN   *DataSize,
+  IN OUT UINT8   *Buffer
+  )
+{
+  EFI_STATUS  Status;
+  UINT8       Request[sizeof (IPMI_READ_FRU_DATA_REQUEST)];
+  UINT8       Response[FRU_READ_RESPONSE_CAPACITY];
+  UINTN       Total;
+  UINT16      RequestOffset;
+  UINT8       Chunk;
+  UINT8       Taken;
+
+  if ((DataSize == NULL) || (Buffer == NULL) || (*DataSize == 0)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Total         = 0;
+  RequestOffset = Offset;
+  while (*DataSize > 0) {
+    Chunk      = (*DataSize <= FRU_CHUNK_SIZE) ? static_cast<UINT8>(*DataSize) : FRU_CHUNK_SIZE;
+    Request[0] = FruDeviceId;
+    Request[1] = static_cast<UINT8>(RequestOffset);
+    Request[2] = static_cast<UINT8>(RequestOffset >> 8);
+    Request[3] = Chunk;
+
+    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, sizeof (Response), DataSize);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+
+    Taken     = (Response[1] > Chunk) ? Chunk : Response[1];
+    *DataSize = static_cast<UINT16>(static_cast<UINT16>(*DataSize) - Taken);
+    for (UINT8 Index = 0; Index < Taken; Index++) {
+      Buffer[Total + Index] = Response[IPMI_READ_FRU_DATA_RESPONSE_HEADER + Index];
+    }
+
+    Total        += Taken;
+    RequestOffset = static_cast<UINT16>(RequestOffset + Taken);
+  }
+
+  *DataSize = Total;
+  return EFI_SUCCESS;
+}
+
+/**
+  Write bytes of a FRU device. See FRU_ACCESS_TRANSFER.
+
+  The count still to write is held to 8 bits after the first chunk, so a
+  request above 271 bytes writes fewer; the count returned says how many. A
+  reply that claims more bytes than were sent counts as the bytes sent.
+**/
+EFI_STATUS
+EFIAPI
+WriteFruData (
+  IN     UINT8   FruDeviceId,
+  IN     UINT16  Offset,
+  IN OUT UINTN   *DataSize,
+  IN OUT UINT8   *Buffer
+  )
+{
+  EFI_STATUS  Status;
+  UINT8       Request[IPMI_WRITE_FRU_DATA_REQUEST_HEADER + FRU_CHUNK_SIZE];
+  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY];
+  UINTN       Total;
+  UINT16      RequestOffset;
+  UINT8       Chunk;
+  UINT8       Written;
+
+  if ((DataSize == NULL) || (Buffer == NULL)) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  Total         = 0;
+  RequestOffset = Offset;
+  while (*DataSize != 0) {
+    Chunk      = (*DataSize <= FRU_CHUNK_SIZE) ? static_cast<UINT8>(*DataSize) : FRU_CHUNK_SIZE;
+    Request[0] = FruDeviceId;
+    Request[1] = static_cast<UINT8>(RequestOffset);
+    Request[2] = static_cast<UINT8>(RequestOffset >> 8);
+    for (UINT8 Index = 0; Index < Chunk; Index++) {
+      Request[IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Index] = Buffer[Total + Index];
+    }
+
+    Status = ExchangeFruChunk (
+               IPMI_STORAGE_WRITE_FRU_DATA,
+               Request,
+               static_cast<UINT8>(IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Chunk),
+               Response,
+               sizeof (Response),
+               DataSize
+               );
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+
+    Written       = (Response[1] > Chunk) ? Chunk : Response[1];
+    Total        += Written;
+    RequestOffset = static_cast<UINT16>(RequestOffset + Written);
+    *DataSize     = static_cast<UINT8>(static_cast<UINT8>(*DataSize) - Written);
+  }
+
+  *DataSize = Total;
+  return EFI_SUCCESS;
+}
+
+/**
+  Keep the located IPMI transport and install the FRU access protocol on a new
+  handle. Until the transport is kept, nobody can reach the protocol.
+**/
+EFI_STATUS
+EFIAPI
+InstallFruAccessProtocol (
+  VOID
+  )
+{
+  EFI_STATUS  Status;
+  EFI_HANDLE  Handle = NULL;
+
+  Status = FwLocateProtocol (&gIpmiTransportProtocolGuid, reinterpret_cast<VOID **>(&mIpmiTransport));
+  if (EFI_ERROR (Status)) {
+    return Status;
+  }
+
+  return FwInstallProtocolInterface (&Handle, &gFruAccessProtocolGuid, const_cast<FRU_ACCESS_PROTOCOL *>(&mFruAccessProtocol));
+}
+
+/**
+  Read the first 256 bytes of FRU device 0 once through the installed
+  protocol. The bytes are not used.
+**/
+EFI_STATUS
+EFIAPI
+ProbeFruRead (
+  VOID
+  )
+{
+  EFI_STATUS           Status;
+  FRU_ACCESS_PROTOCOL  *FruAccess;
+  UINT8                Buffer[256];
+  UINTN                Size = sizeof (Buffer);
+
+  Status = FwLocateProtocol (&gFruAccessProtocolGuid, reinterpret_cast<VOID **>(&FruAccess));
+  if (EFI_ERROR (Status)) {
+    return Status;
+  }
+
+  return FruAccess->ReadFruData (0, 0, &Size, Buffer);
+}

@@ -1,0 +1,152 @@
+/** @file
+  Thin wrappers around the firmware services the driver calls.
+
+  The wrappers add nothing: each passes its arguments to the saved table's
+  service and returns its status. They keep every dereference of a firmware
+  table in this one file.
+**/
+
+#include "FirmwareServices.h"
+
+EFI_SYSTEM_TABLE      *gImageSt = NULL;
+EFI_BOOT_SERVICES     *gImageBs = NULL;
+EFI_RUNTIME_SERVICES  *gImageRt = NULL;
+
+VOID
+FwSaveSystemTable (
+  IN EFI_SYSTEM_TABLE  *SystemTable
+  )
+{
+  gImageSt = SystemTable;
+  gImageBs = SystemTable->BootServices;
+  gImageRt = SystemTable->RuntimeServices;
+}
+
+UINT32
+FwSystemTableRevision (
+  VOID
+  )
+{
+  return gImageSt->Hdr.Revision;
+}
+
+STATIC
+BOOLEAN
+GuidEquals (
+  IN CONST EFI_GUID  *Left,
+  IN CONST EFI_GUID  *Right
+  )
+{
+  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
+  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
+
+  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
+    if (L[Index] != R[Index]) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
+
+VOID *
+FwFindConfigurationTable (
+  IN CONST EFI_GUID  *Guid
+  )
+{
+  EFI_CONFIGURATION_TABLE  *Table = gImageSt->ConfigurationTable;
+
+  for (UINTN Index = 0; Index < gImageSt->NumberOfTableEntries; Index++) {
+    if (GuidEquals (&Table[Index].VendorGuid, Guid)) {
+      return Table[Index].VendorTable;
+    }
+  }
+
+  return NULL;
+}
+
+EFI_STATUS
+FwCreateEvent (
+  IN  UINT32            Type,
+  IN  EFI_TPL           NotifyTpl,
+  IN  EFI_EVENT_NOTIFY  NotifyFunction,
+  IN  VOID              *NotifyContext,
+  OUT EFI_EVENT         *Event
+  )
+{
+  return gImageBs->CreateEvent (Type, NotifyTpl, NotifyFunction, NotifyContext, Event);
+}
+
+EFI_STATUS
+FwCreateEventEx (
+  IN  UINT32            Type,
+  IN  EFI_TPL           NotifyTpl,
+  IN  EFI_EVENT_NOTIFY  NotifyFunction,
+  IN  CONST VOID        *NotifyContext,
+  IN  CONST EFI_GUID    *EventGroup,
+  OUT EFI_EVENT         *Event
+  )
+{
+  return gImageBs->CreateEventEx (Type, NotifyTpl, NotifyFunction, NotifyContext, EventGroup, Event);
+}
+
+EFI_STATUS
+FwRegisterProtocolNotify (
+  IN  EFI_GUID   *Protocol,
+  IN  EFI_EVENT  Event,
+  OUT VOID       **Registration
+  )
+{
+  return gImageBs->RegisterProtocolNotify (Protocol, Event, Registration);
+}
+
+EFI_STATUS
+FwCloseEvent (
+  IN EFI_EVENT  Event
+  )
+{
+  return gImageBs->CloseEvent (Event);
+}
+
+EFI_STATUS
+FwLocateProtocol (
+  IN  EFI_GUID  *Protocol,
+  OUT VOID      **Interface
+  )
+{
+  return gImageBs->LocateProtocol (Protocol, NULL, Interface);
+}
+
+EFI_STATUS
+FwInstallProtocolInterface (
+  IN OUT EFI_HANDLE  *Handle,
+  IN     EFI_GUID    *Protocol,
+  IN     VOID        *Interface
+  )
+{
+  return gImageBs->InstallProtocolInterface (Handle, Protocol, EFI_NATIVE_INTERFACE, Interface);
+}
+
+EFI_STATUS
+FwGetVariable (
+  IN     CONST CHAR16    *VariableName,
+  IN     CONST EFI_GUID  *VendorGuid,
+  OUT    UINT32          *Attributes,
+  IN OUT UINTN           *DataSize,
+  OUT    VOID            *Data
+  )
+{
+  return gImageRt->GetVariable (VariableName, VendorGuid, Attributes, DataSize, Data);
+}
+
+EFI_STATUS
+FwSetVariable (
+  IN CONST CHAR16    *VariableName,
+  IN CONST EFI_GUID  *VendorGuid,
+  IN UINT32          Attributes,
+  IN UINTN           DataSize,
+  IN CONST VOID      *Data
+  )
+{
+  return gImageRt->SetVariable (VariableName, VendorGuid, Attributes, DataSize, Data);
+}

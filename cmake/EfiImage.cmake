@@ -1,0 +1,57 @@
+# add_efi_image(<name>
+#   SUBSYSTEM <efi_application|efi_boot_service_driver>
+#   ENTRY <symbol>
+#   SOURCES <files...>
+#   [INCLUDES <dirs...>])
+#
+# Compiles the sources with clang for the x86-64 UEFI target (freestanding, no
+# red zone, 16-bit wchar_t, no exceptions or RTTI) and links them with lld-link
+# into <name>.efi in the build tree: a PE32+ image with base relocations, no
+# C or C++ runtime and no imports.
+
+set(TAVRI_EFI_CFLAGS
+  --target=x86_64-unknown-windows
+  -std=c++17 -O2
+  -ffreestanding -nostdlibinc -fno-builtin-printf
+  -fno-exceptions -fno-rtti -fno-threadsafe-statics
+  -fno-stack-protector -mno-red-zone -fshort-wchar
+  -fno-asynchronous-unwind-tables -fno-unwind-tables
+  -mno-sse -mno-mmx -mno-80387 -msoft-float
+  -Wall -Wextra -Werror)
+
+function(add_efi_image NAME)
+  cmake_parse_arguments(EFI "" "SUBSYSTEM;ENTRY" "SOURCES;INCLUDES" ${ARGN})
+  set(objects)
+  set(include_flags)
+  foreach(dir ${EFI_INCLUDES})
+    list(APPEND include_flags "-I${dir}")
+  endforeach()
+  foreach(src ${EFI_SOURCES})
+    get_filename_component(abs "${src}" ABSOLUTE)
+    file(RELATIVE_PATH rel "${PROJECT_SOURCE_DIR}" "${abs}")
+    string(REPLACE "/" "_" objname "${rel}")
+    set(obj "${CMAKE_CURRENT_BINARY_DIR}/${NAME}.efiobj/${objname}.obj")
+    add_custom_command(
+      OUTPUT "${obj}"
+      COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_CURRENT_BINARY_DIR}/${NAME}.efiobj"
+      COMMAND ${TAVRI_EFI_CC} ${TAVRI_EFI_CFLAGS} ${include_flags} -c "${abs}" -o "${obj}"
+      DEPENDS "${abs}"
+      IMPLICIT_DEPENDS CXX "${abs}"
+      COMMENT "EFI compile ${rel}"
+      VERBATIM)
+    list(APPEND objects "${obj}")
+  endforeach()
+  set(image "${PROJECT_BINARY_DIR}/${NAME}.efi")
+  add_custom_command(
+    OUTPUT "${image}"
+    COMMAND ${TAVRI_EFI_LINK} /nologo /nodefaultlib /dll /machine:x64
+            /subsystem:${EFI_SUBSYSTEM} /entry:${EFI_ENTRY}
+            /opt:ref /opt:icf /merge:.rdata=.text
+            /map:${CMAKE_CURRENT_BINARY_DIR}/${NAME}.map
+            /out:${image} ${objects}
+    DEPENDS ${objects}
+    COMMENT "EFI link ${NAME}.efi"
+    VERBATIM)
+  add_custom_target(${NAME}_efi ALL DEPENDS "${image}")
+  set_property(TARGET ${NAME}_efi PROPERTY EFI_IMAGE "${image}")
+endfunction()
