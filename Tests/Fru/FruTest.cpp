@@ -1,0 +1,315 @@
+/** @file
+  FRU access over IPMI against the emulated BMC: chunking, short and
+  over-long replies, busy waits, refusals and the counts returned.
+**/
+
+#include <EmulatedBmc.h>
+#include <EmulatedBoard.h>
+#include <DriverImage.h>
+
+#include <IndustryStandard/IpmiFru.h>
+#include <Protocol/FruAccess.h>
+
+#include <gtest/gtest.h>
+
+using namespace Emu;
+
+namespace {
+
+constexpr UINT64  RATIO_32 = 0x20ull << 8;
+
+class FruTest : public ::testing::Test {
+protected:
+  void
+  SetUp () override
+  {
+    Bytes  Device (0x10000);
+    for (size_t Index = 0; Index < Device.size (); Index++) {
+      Device[Index] = static_cast<UINT8>(Index * 7 + (Index >> 8));
+    }
+
+    Board.Bmc ().SetFruDevice (0, Device);
+    Board.SetMsr (0xCE, RATIO_32);
+    Board.RunBoot ();
+    Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+    ASSERT_NE (Fru, nullptr);
+    Board.Bmc ().ClearRequests ();
+    PausesBefore = Board.PauseCount ();
+  }
+
+  //
+  // (offset, count) of every Read FRU Data request sent so far.
+  //
+  std::vector<std::pair<unsigned, unsigned>>
+  ReadRequests ()
+  {
+    std::vector<std::pair<unsigned, unsigned>>  Out;
+    for (const BmcRequest &R : Board.Bmc ().Requests ()) {
+      EXPECT_EQ (R.NetFunction, IPMI_NETFN_STORAGE);
+      EXPECT_EQ (R.Lun, 0);
+      EXPECT_EQ (R.Command, IPMI_STORAGE_READ_FRU_DATA);
+      EXPECT_EQ (R.Capacity, 255);
+      EXPECT_EQ (R.This, Board.Bmc ().Transport ());
+      Out.push_back ({ R.Data[1] | (R.Data[2] << 8), R.Data[3] });
+    }
+
+    return Out;
+  }
+
+  std::vector<std::pair<unsigned, unsigned>>
+  WriteRequests ()
+  {
+    std::vector<std::pair<unsigned, unsigned>>  Out;
+    for (const BmcRequest &R : Board.Bmc ().Requests ()) {
+      EXPECT_EQ (R.Command, IPMI_STORAGE_WRITE_FRU_DATA);
+      EXPECT_EQ (R.Capacity, 2);
+      Out.push_back ({ R.Data[1] | (R.Data[2] << 8), static_cast<unsigned>(R.Data.size () - 3) });
+    }
+
+    return Out;
+  }
+
+  UINT64  Waits () const { return (Board.PauseCount () - PausesBefore) / 96; }
+
+  EmulatedBoard        Board;
+  FRU_ACCESS_PROTOCOL  *Fru = nullptr;
+  UINT64               PausesBefore = 0;
+};
+
+using Chunks = std::vector<std::pair<unsigned, unsigned>>;
+
+}  // namespace
+
+TEST_F (FruTest, ProbeReadsFirst256BytesOfDeviceZeroOnceAfterInstall) {
+  EmulatedBoard  Fresh;
+  Fresh.Bmc ().SetFruDevice (0, Bytes (256, 0xA5));
+  Fresh.RunBoot ();
+
+  ASSERT_EQ (Fresh.Bmc ().Requests ().size (), 16u);
+  for (unsigned Index = 0; Index < 16; Index++) {
+    const BmcRequest  &R = Fresh.Bmc ().Requests ()[Index];
+    EXPECT_EQ (R.Data, (Bytes { 0, static_cast<UINT8>(Index * 16), 0, 16 }));
+  }
+
+  EXPECT_EQ (Fresh.ProtocolCount (gFruAccessProtocolGuid), 1u);
+  EXPECT_EQ (Fresh.AllocationCalls (), 0u);
+}
+
+TEST_F (FruTest, ReadIsCutIntoChunksOfSixteen) {
+  UINT8  Buffer[40];
+  UINTN  Size = sizeof (Buffer);
+
+  ASSERT_EQ (Fru->ReadFruData (0, 0x0100, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 40u);
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0x100, 16 }, { 0x110, 16 }, { 0x120, 8 } }));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 40), Bytes (Board.Bmc ().Fru (0).begin () + 0x100, Board.Bmc ().Fru (0).begin () + 0x128));
+}
+
+TEST_F (FruTest, ShortAndOverLongRepliesAreTakenAsFarAsAsked) {
+  UINT8  Buffer[32] = {};
+  UINTN  Size = sizeof (Buffer);
+
+  Board.Bmc ().QueueShortRead (10);
+  Board.Bmc ().QueueCountField (20);   // 20 bytes for a 16-byte request
+  ASSERT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 32u);
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0, 16 }, { 10, 16 }, { 26, 6 } }));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 32), Bytes (Board.Bmc ().Fru (0).begin (), Board.Bmc ().Fru (0).begin () + 32));
+}
+
+TEST_F (FruTest, BusyRepliesAreWaitedOutUpToFourSends) {
+  UINT8  Buffer[16];
+  UINTN  Size = sizeof (Buffer);
+
+  Board.Bmc ().QueueBusy (2);
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 16u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 3u);
+  EXPECT_EQ (Board.PauseCount () - PausesBefore, 2u * 96u) << "two 30 ms waits of 96,000,000 ticks";
+
+  Board.Bmc ().ClearRequests ();
+  PausesBefore = Board.PauseCount ();
+  Board.Bmc ().QueueBusy (4);
+  Size = sizeof (Buffer);
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_TIMEOUT);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+  EXPECT_EQ (Waits (), 4u);
+}
+
+TEST_F (FruTest, FailuresReportStatusAndZeroCount) {
+  struct {
+    const char  *Name;
+    BmcFault    Fault;
+    EFI_STATUS  Expected;
+  } Cases[] = {
+    { "transport error", { BmcFault::Kind::TransportError, 0, EFI_NO_RESPONSE, {}, 0 }, EFI_NO_RESPONSE },
+    { "refusal 0xC0 is not success", { BmcFault::Kind::CompletionCode, 0xC0, EFI_SUCCESS, {}, 0 }, EFI_DEVICE_ERROR },
+    { "0x80 on a read is a refusal", { BmcFault::Kind::CompletionCode, 0x80, EFI_SUCCESS, {}, 0 }, EFI_DEVICE_ERROR },
+  };
+
+  for (const auto &Case : Cases) {
+    UINT8  Buffer[32];
+    UINTN  Size = sizeof (Buffer);
+    Board.Bmc ().Queue (Case.Fault);
+    EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), Case.Expected) << Case.Name;
+    EXPECT_EQ (Size, 0u) << Case.Name;
+  }
+}
+
+TEST_F (FruTest, ReplyWithoutProgressEndsInsteadOfLooping) {
+  UINT8  Buffer[16];
+  UINTN  Size = sizeof (Buffer);
+
+  for (int Index = 0; Index < 8; Index++) {
+    Board.Bmc ().QueueRaw ({ 0x00, 0x00 });
+  }
+
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+
+  //
+  // One empty reply, then progress: the read goes on.
+  //
+  Board.Bmc ().ClearRequests ();
+  while (Board.Bmc ().PendingFaults () > 0) {
+    UINTN  Drain = 1;
+    (VOID)Fru->ReadFruData (0, 0, &Drain, Buffer);
+  }
+
+  Board.Bmc ().ClearRequests ();
+  Board.Bmc ().QueueRaw ({ 0x00, 0x00 }, EFI_SUCCESS, IPMI_STORAGE_WRITE_FRU_DATA);
+  UINT8  Data[4] = { 1, 2, 3, 4 };
+  Size = sizeof (Data);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x40, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Size, 4u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 2u);
+}
+
+TEST_F (FruTest, ShortResponseNeverCopiesStaleBytes) {
+  UINT8  Buffer[32];
+  UINTN  Size = sizeof (Buffer);
+
+  std::fill (std::begin (Buffer), std::end (Buffer), 0xCC);
+  //
+  // The second reply claims 16 bytes but carries none: what it leaves out
+  // must read as 0, not as the first chunk's data still in the response area.
+  //
+  Board.Bmc ().QueueRaw ({ 0x00, 16, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16 });
+  Board.Bmc ().QueueRaw ({ 0x00, 16 });
+  ASSERT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 32u);
+  EXPECT_EQ (Buffer[0], 1);
+  EXPECT_EQ (Bytes (Buffer + 16, Buffer + 32), Bytes (16, 0));
+}
+
+TEST_F (FruTest, WriteProtectedSecondChunkKeepsTheFirst) {
+  UINT8  Data[32];
+  UINTN  Size = sizeof (Data);
+
+  for (UINT8 Index = 0; Index < 32; Index++) {
+    Data[Index] = static_cast<UINT8>(0xF0 ^ Index);
+  }
+
+  Bytes  Before = Board.Bmc ().Fru (0);
+  Board.Bmc ().WriteProtect (0, 0x210, 4);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x200, &Size, Data), EFI_WRITE_PROTECTED);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x200, Board.Bmc ().Fru (0).begin () + 0x210), Bytes (Data, Data + 16));
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x210, Board.Bmc ().Fru (0).begin () + 0x220), Bytes (Before.begin () + 0x210, Before.begin () + 0x220));
+}
+
+TEST_F (FruTest, CountsHeldTo16BitsForReadsAnd8BitsForWrites) {
+  struct {
+    UINTN     Asked;
+    UINTN     Done;
+    unsigned  Commands;
+  } Writes[] = { { 256, 256, 16 }, { 300, 44, 3 }, { 272, 16, 1 } };
+
+  static UINT8  Data[70000];
+  for (const auto &W : Writes) {
+    Board.Bmc ().ClearRequests ();
+    UINTN  Size = W.Asked;
+    EXPECT_EQ (Fru->WriteFruData (0, 0, &Size, Data), EFI_SUCCESS) << W.Asked;
+    EXPECT_EQ (Size, W.Done) << W.Asked;
+    EXPECT_EQ (Board.Bmc ().Requests ().size (), W.Commands) << W.Asked;
+  }
+
+  Board.Bmc ().ClearRequests ();
+  UINTN  Size = 65552;
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Size, 16u);
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0, 16 } }));
+}
+
+TEST_F (FruTest, WriteReplyClaimingMoreThanSentIsCutToTheChunk) {
+  UINT8  Data[20] = {};
+  UINTN  Size = sizeof (Data);
+
+  Board.Bmc ().QueueCountField (200, IPMI_STORAGE_WRITE_FRU_DATA);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x300, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Size, 20u);
+  EXPECT_EQ (WriteRequests (), (Chunks { { 0x300, 16 }, { 0x310, 4 } }));
+}
+
+TEST_F (FruTest, OffsetWrapsAt64K) {
+  UINT8  Buffer[24];
+  UINTN  Size = sizeof (Buffer);
+  Bytes  Sixteen = { 0x00, 16 };
+
+  //
+  // A BMC whose device answers all 16 bytes at 0xFFF8.
+  //
+  Sixteen.resize (18, 0x5A);
+  Board.Bmc ().QueueRaw (Sixteen);
+  ASSERT_EQ (Fru->ReadFruData (0, 0xFFF8, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 24u);
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0xFFF8, 16 }, { 0x0008, 8 } }));
+}
+
+TEST_F (FruTest, RejectedArgumentsSendNothing) {
+  UINT8  Buffer[4];
+  UINTN  Size = 0;
+
+  EXPECT_EQ (Fru->ReadFruData (0, 0, nullptr, Buffer), EFI_INVALID_PARAMETER);
+  Size = 4;
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, nullptr), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (Size, 4u) << "count untouched";
+  Size = 0;
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (Fru->WriteFruData (0, 0, nullptr, Buffer), EFI_INVALID_PARAMETER);
+  Size = 4;
+  EXPECT_EQ (Fru->WriteFruData (0, 0, &Size, nullptr), EFI_INVALID_PARAMETER);
+  Size = 0;
+  EXPECT_EQ (Fru->WriteFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_TRUE (Board.Bmc ().Requests ().empty ());
+}
+
+TEST (TscDelay, TicksFollowThePlatformRatio) {
+  EmulatedBoard  Board;
+  Board.RunBoot ();
+  auto  Delay = Board.Image ().Symbol<UINT64 (*)(VOID)>("TscDelayMicroseconds");
+
+  struct {
+    UINT64  Msr;
+    UINT64  Start;
+    UINT64  Step;
+    UINT64  Pauses;
+  } Cases[] = {
+    { 0x2000, 0x1000, 1000000, 96 },              // 96,000,000 ticks
+    { 0xFF00, 0x1000, 1000000, 765 },             // 765,000,000 ticks, no overflow
+    { 0xFFFFFFFF00FF, 0x1000, 1000000, 0 },       // other bits ignored: ratio 0
+    { 0x2000, ~0ull - 999999, 10, 0 },            // the end time wraps: returns at once
+  };
+
+  for (const auto &Case : Cases) {
+    Board.SetMsr (0xCE, Case.Msr);
+    Board.SetTsc (Case.Start);
+    Board.SetTscStep (Case.Step);
+    UINT64  Before = Board.PauseCount ();
+    EXPECT_EQ (Delay (), 30000u);
+    EXPECT_EQ (Board.PauseCount () - Before, Case.Pauses) << std::hex << Case.Msr;
+  }
+}
