@@ -23,8 +23,11 @@ STATIC constexpr ENTRY_HOOK  mEntryHookList[] = {
 };
 
 STATIC constexpr IPMI_READY_HOOK  mIpmiReadyHookList[] = {
+  EnforcePowerManagementPreset,
   InstallFruAccessProtocol,
   ProbeFruRead,
+  WriteCmosBootMarker,
+  ImportIioConfigFromHob,
   NULL
 };
 
