@@ -981,7 +981,7 @@ EFI_STATUS
 EmulatedBoard::DoGetVariable (const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize, VOID *Data)
 {
   EFI_STATUS   Injected = EFI_SUCCESS;
-  bool         Faulted  = TakeFault ("GetVariable", &Injected);
+  bool         Faulted  = TakeFault (("GetVariable:" + Narrow (Name)).c_str (), &Injected) || TakeFault ("GetVariable", &Injected);
   std::string  Detail   = Narrow (Name) + " size=" + ((DataSize != nullptr) ? std::to_string (*DataSize) : "NULL");
   UINT64       InSize   = (DataSize != nullptr) ? *DataSize : 0;
 
@@ -1027,7 +1027,7 @@ EFI_STATUS
 EmulatedBoard::DoSetVariable (const CHAR16 *Name, const EFI_GUID *Guid, UINT32 Attributes, UINTN DataSize, const VOID *Data)
 {
   EFI_STATUS   Injected = EFI_SUCCESS;
-  bool         Faulted  = TakeFault ("SetVariable", &Injected);
+  bool         Faulted  = TakeFault (("SetVariable:" + Narrow (Name)).c_str (), &Injected) || TakeFault ("SetVariable", &Injected);
   std::string  Detail   = Narrow (Name) + " attr=" + Hex (Attributes) + " size=" + std::to_string (DataSize);
 
   if (Faulted && EFI_ERROR (Injected)) {

@@ -141,7 +141,8 @@ public:
   ///
   /// Make the next call of a service ("CreateEvent", "CreateEventEx",
   /// "RegisterProtocolNotify", "CloseEvent", "LocateProtocol",
-  /// "InstallProtocolInterface", "GetVariable", "SetVariable") return Status.
+  /// "InstallProtocolInterface", "GetVariable", "SetVariable") return Status;
+  /// "GetVariable:Name" and "SetVariable:Name" apply to one variable only.
   /// An error status changes nothing; a warning lets the call do its work and
   /// then returns the warning.
   ///
