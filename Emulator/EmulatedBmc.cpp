@@ -283,7 +283,7 @@ EmulatedBmc::Send (
   Request.Status = Status;
   mBoard.Record (
            "IpmiCommand",
-           "netfn " + std::to_string (NetFunction) + " cmd " + std::to_string (Command) + " [" + HexBytes (Request.Data) +
+           "netfn " + HexBytes ({ NetFunction }) + " cmd " + HexBytes ({ Command }) + " [" + HexBytes (Request.Data) +
            "] -> " + StatusName (Status) + " [" + HexBytes (Request.Response) + "]",
            Command,
            Request.Data.size (),
