@@ -450,7 +450,9 @@ void
 EmulatedBoard::SetHobListBytes (const Bytes &Raw)
 {
   mHobList.assign ((Raw.size () + 7) / 8, 0);
-  std::memcpy (mHobList.data (), Raw.data (), Raw.size ());
+  if (!Raw.empty ()) {
+    std::memcpy (mHobList.data (), Raw.data (), Raw.size ());
+  }
   mHobListSize = Raw.size ();
   ResetPlatformState ();
 }

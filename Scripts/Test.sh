@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs, builds the firmware image and the host build, and runs every test.
+# Installs what is missing, builds the firmware image and the host build, and
+# runs every test; then builds the host side again with ASan and UBSan and runs
+# the host tests under them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 Scripts/Setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure "$@"
+
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRI_SANITIZE=ON -DTAVRI_BUILD_EFI=OFF
+cmake --build build-sanitize -j"$(nproc)"
+ctest --test-dir build-sanitize --output-on-failure -L host "$@"
