@@ -6,6 +6,6 @@
 #define UEFI_H_
 
 #include <Uefi/UefiBaseType.h>
-#include <Uefi/UefiSpec.h>
+#include <Uefi/UefiTables.h>
 
 #endif

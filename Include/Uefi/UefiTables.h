@@ -6,8 +6,8 @@
   static_asserts at the end pin every offset this project calls through.
 **/
 
-#ifndef UEFI_SPEC_H_
-#define UEFI_SPEC_H_
+#ifndef UEFI_TABLES_H_
+#define UEFI_TABLES_H_
 
 #include <Uefi/UefiBaseType.h>
 
