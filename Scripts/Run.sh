@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Builds the driver and runs it on the emulated board, printing what it did
-# boot by boot.
+# The driver's main job: builds TavriDxe.efi, boots it on real UEFI firmware
+# (OVMF in QEMU's q35 machine, with QEMU's simulated BMC on KCS serving a FRU
+# file) and prints what it did, boot by boot. "--emulated" runs it on the
+# emulated board instead and prints the full trace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 Scripts/Setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
-build/Tools/TavriRun "$@"
+if [ "${1:-}" = "--emulated" ]; then
+  exec build/Tools/TavriRun
+fi
+exec python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-run

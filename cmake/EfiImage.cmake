@@ -2,7 +2,7 @@
 #   SUBSYSTEM <efi_application|efi_boot_service_driver>
 #   ENTRY <symbol>
 #   SOURCES <files...>
-#   [INCLUDES <dirs...>])
+#   [INCLUDES <dirs...>] [DEFINES <flags...>] [EXTRA_DEPENDS <files...>])
 #
 # Compiles the sources with clang for the x86-64 UEFI target (freestanding, no
 # red zone, 16-bit wchar_t, no exceptions or RTTI) and links them with lld-link
@@ -20,7 +20,7 @@ set(TAVRI_EFI_CFLAGS
   -Wall -Wextra -Werror)
 
 function(add_efi_image NAME)
-  cmake_parse_arguments(EFI "" "SUBSYSTEM;ENTRY" "SOURCES;INCLUDES" ${ARGN})
+  cmake_parse_arguments(EFI "" "SUBSYSTEM;ENTRY" "SOURCES;INCLUDES;DEFINES;EXTRA_DEPENDS" ${ARGN})
   set(objects)
   set(include_flags)
   foreach(dir ${EFI_INCLUDES})
@@ -34,8 +34,8 @@ function(add_efi_image NAME)
     add_custom_command(
       OUTPUT "${obj}"
       COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_CURRENT_BINARY_DIR}/${NAME}.efiobj"
-      COMMAND ${TAVRI_EFI_CC} ${TAVRI_EFI_CFLAGS} ${include_flags} -c "${abs}" -o "${obj}"
-      DEPENDS "${abs}"
+      COMMAND ${TAVRI_EFI_CC} ${TAVRI_EFI_CFLAGS} ${EFI_DEFINES} ${include_flags} -c "${abs}" -o "${obj}"
+      DEPENDS "${abs}" ${EFI_EXTRA_DEPENDS}
       IMPLICIT_DEPENDS CXX "${abs}"
       COMMENT "EFI compile ${rel}"
       VERBATIM)

@@ -1,0 +1,410 @@
+/** @file
+  Test boot application: plays the platform around TavriDxe on real firmware.
+
+  Every boot it publishes the IIO source HOB (a copy of the firmware's HOB
+  list with the GUID HOB added), loads and starts TavriDxe, then the KCS IPMI
+  transport driver, whose installation runs the driver's IPMI-ready hooks. The
+  first boot also seeds the two setup variables so that the power-management
+  preset is not in force; the driver then stores it and resets, and this app
+  comes back for the next boot. On a boot the driver lets through, it signals
+  ready-to-boot, reads both variables back, reads and writes FRU data through
+  the FRU access protocol, reports on debug port 0xE9 and shuts down.
+**/
+
+#include <Uefi.h>
+#include <Guid/EventGroup.h>
+#include <Guid/HobList.h>
+#include <Guid/IioSourceHob.h>
+#include <Guid/SocketIioConfig.h>
+#include <Guid/SocketPowerManagementConfig.h>
+#include <Pi/PiHob.h>
+#include <Protocol/FruAccess.h>
+
+#include "../../TavriDxe/Platform/CpuIo.h"
+
+extern "C" {
+extern CONST UINT8  TavriDxeImage[];
+extern CONST UINT8  TavriDxeImageEnd[];
+extern CONST UINT8  KcsIpmiDxeImage[];
+extern CONST UINT8  KcsIpmiDxeImageEnd[];
+EFI_STATUS EFIAPI BootAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_SYSTEM_TABLE *SystemTable);
+}
+
+__asm__ (
+  "  .section .rdata,\"dr\"\n"
+  "  .p2align 4\n"
+  "  .globl TavriDxeImage\n"
+  "TavriDxeImage:\n"
+  "  .incbin \"" TAVRI_DXE_EFI "\"\n"
+  "  .globl TavriDxeImageEnd\n"
+  "TavriDxeImageEnd:\n"
+  "  .p2align 4\n"
+  "  .globl KcsIpmiDxeImage\n"
+  "KcsIpmiDxeImage:\n"
+  "  .incbin \"" KCS_IPMI_DXE_EFI "\"\n"
+  "  .globl KcsIpmiDxeImageEnd\n"
+  "KcsIpmiDxeImageEnd:\n"
+  "  .text\n"
+  );
+
+namespace {
+
+constexpr UINT16  REPORT_PORT = 0xE9;
+constexpr UINT32  NV_BS_RT    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
+constexpr UINT32  NV_BS       = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
+
+EFI_GUID  gTestBootGuid = { 0x7A5B0C11, 0x2E61, 0x4C1D, { 0x9E, 0x11, 0x5A, 0x1F, 0x6D, 0x22, 0x31, 0x07 } };
+
+EFI_SYSTEM_TABLE      *St;
+EFI_BOOT_SERVICES     *Bs;
+EFI_RUNTIME_SERVICES  *Rt;
+
+UINT8  mIioVariable[SOCKET_IIO_CONFIG_SIZE];
+
+VOID
+Put (CONST CHAR8 *Text)
+{
+  CHAR16  Wide[2] = { 0, 0 };
+
+  for ( ; *Text != 0; Text++) {
+    IoWrite8 (REPORT_PORT, static_cast<UINT8>(*Text));
+    if (St->ConOut != NULL) {
+      if (*Text == '\n') {
+        Wide[0] = u'\r';
+        St->ConOut->OutputString (St->ConOut, Wide);
+      }
+
+      Wide[0] = static_cast<CHAR16>(*Text);
+      St->ConOut->OutputString (St->ConOut, Wide);
+    }
+  }
+}
+
+VOID
+PutHex (UINT64 Value, UINTN Digits)
+{
+  CHAR8  Text[17];
+
+  Digits = (Digits > 16) ? 16 : Digits;
+  for (UINTN Index = 0; Index < Digits; Index++) {
+    Text[Digits - 1 - Index] = "0123456789ABCDEF"[(Value >> (4 * Index)) & 0xF];
+  }
+
+  Text[Digits] = 0;
+  Put (Text);
+}
+
+VOID
+PutDec (UINT64 Value)
+{
+  CHAR8  Text[21];
+  UINTN  At = sizeof (Text) - 1;
+
+  Text[At] = 0;
+  do {
+    Text[--At] = static_cast<CHAR8>('0' + Value % 10);
+    Value /= 10;
+  } while (Value != 0);
+
+  Put (&Text[At]);
+}
+
+VOID
+PutStatus (CONST CHAR8 *Label, EFI_STATUS Status)
+{
+  Put (Label);
+  Put ("=");
+  if (EFI_ERROR (Status)) {
+    Put ("error:");
+    PutDec (Status & ~MAX_BIT);
+  } else {
+    PutDec (Status);
+  }
+}
+
+BOOLEAN
+SameGuid (CONST EFI_GUID &A, CONST EFI_GUID &B)
+{
+  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(&A);
+  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(&B);
+
+  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
+    if (L[Index] != R[Index]) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
+
+UINT8
+IioHobByte (UINTN Index)
+{
+  return static_cast<UINT8>(Index * 7 + 3);
+}
+
+/**
+  Publish a copy of the HOB list with the IIO source HOB added before its end.
+**/
+EFI_STATUS
+PublishIioHob (VOID)
+{
+  CONST UINT8  *List = NULL;
+
+  for (UINTN Index = 0; Index < St->NumberOfTableEntries; Index++) {
+    if (SameGuid (St->ConfigurationTable[Index].VendorGuid, gEfiHobListGuid)) {
+      List = static_cast<CONST UINT8 *>(St->ConfigurationTable[Index].VendorTable);
+    }
+  }
+
+  if (List == NULL) {
+    return EFI_NOT_FOUND;
+  }
+
+  UINTN  Used = 0;
+  while (reinterpret_cast<CONST EFI_HOB_GENERIC_HEADER *>(List + Used)->HobType != EFI_HOB_TYPE_END_OF_HOB_LIST) {
+    UINT16  Length = reinterpret_cast<CONST EFI_HOB_GENERIC_HEADER *>(List + Used)->HobLength;
+    if (Length < sizeof (EFI_HOB_GENERIC_HEADER)) {
+      return EFI_VOLUME_CORRUPTED;
+    }
+
+    Used += Length;
+  }
+
+  UINTN  HobLength = (sizeof (EFI_HOB_GUID_TYPE) + IIO_SOURCE_HOB_MIN_DATA_SIZE + 7) & ~static_cast<UINTN>(7);
+  UINTN  Total     = Used + HobLength + sizeof (EFI_HOB_GENERIC_HEADER);
+  UINT8  *Copy     = NULL;
+  EFI_STATUS  Status = Bs->AllocatePool (EfiBootServicesData, Total, reinterpret_cast<VOID **>(&Copy));
+  if (EFI_ERROR (Status)) {
+    return Status;
+  }
+
+  for (UINTN Index = 0; Index < Used; Index++) {
+    Copy[Index] = List[Index];
+  }
+
+  EFI_HOB_GUID_TYPE  *Hob = reinterpret_cast<EFI_HOB_GUID_TYPE *>(Copy + Used);
+  Hob->Header.HobType   = EFI_HOB_TYPE_GUID_EXTENSION;
+  Hob->Header.HobLength = static_cast<UINT16>(HobLength);
+  Hob->Header.Reserved  = 0;
+  Hob->Name             = gIioSourceHobGuid;
+  UINT8  *Data = Copy + Used + sizeof (EFI_HOB_GUID_TYPE);
+  for (UINTN Index = 0; Index < HobLength - sizeof (EFI_HOB_GUID_TYPE); Index++) {
+    Data[Index] = IioHobByte (Index);
+  }
+
+  EFI_HOB_GENERIC_HEADER  *End = reinterpret_cast<EFI_HOB_GENERIC_HEADER *>(Copy + Used + HobLength);
+  End->HobType   = EFI_HOB_TYPE_END_OF_HOB_LIST;
+  End->HobLength = sizeof (EFI_HOB_GENERIC_HEADER);
+  End->Reserved  = 0;
+  return Bs->InstallConfigurationTable (&gEfiHobListGuid, Copy);
+}
+
+VOID
+SeedVariables (VOID)
+{
+  UINT8  Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
+
+  for (UINTN Index = 0; Index < sizeof (Pm); Index++) {
+    Pm[Index] = 0;
+  }
+
+  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
+  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
+    Pm[Entry.Offset] = Entry.Value[1];
+  }
+
+  Pm[87] = 14;
+  PutStatus ("seed.pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (Pm), Pm));
+  for (UINTN Index = 0; Index < sizeof (mIioVariable); Index++) {
+    mIioVariable[Index] = 0;
+  }
+
+  mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET] = 1;
+  PutStatus (" seed.iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mIioVariable), mIioVariable));
+  Put ("\n");
+}
+
+EFI_STATUS
+LoadAndStart (EFI_HANDLE Parent, CONST UINT8 *Image, CONST UINT8 *ImageEnd)
+{
+  EFI_HANDLE  Handle = NULL;
+  EFI_STATUS  Status;
+
+  Status = Bs->LoadImage (FALSE, Parent, NULL, const_cast<UINT8 *>(Image), static_cast<UINTN>(ImageEnd - Image), &Handle);
+  if (EFI_ERROR (Status)) {
+    return Status;
+  }
+
+  return Bs->StartImage (Handle, NULL, NULL);
+}
+
+VOID EFIAPI
+IgnoreEvent (EFI_EVENT, VOID *)
+{
+}
+
+VOID
+ReportAfterHooks (VOID)
+{
+  //
+  // Ready-to-boot, as the boot manager signals it.
+  //
+  EFI_EVENT  ReadyToBoot = NULL;
+  if (!EFI_ERROR (Bs->CreateEventEx (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, IgnoreEvent, NULL, &gEfiEventReadyToBootGuid, &ReadyToBoot))) {
+    Bs->SignalEvent (ReadyToBoot);
+    Bs->CloseEvent (ReadyToBoot);
+    Put ("TAVRI ready-to-boot signalled\n");
+  }
+
+  UINT8   Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
+  UINTN   Size = sizeof (Pm);
+  UINT32  Attributes = 0;
+  EFI_STATUS  Status = Rt->GetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, &Attributes, &Size, Pm);
+  Put ("TAVRI pm ");
+  PutStatus ("status", Status);
+  Put (" selector=");
+  PutDec (Pm[PM_PRESET_SELECTOR_OFFSET]);
+  UINTN  InForce = 0;
+  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
+    InForce += (Pm[Entry.Offset] == Entry.Value[Pm[PM_PRESET_SELECTOR_OFFSET] % PM_PRESET_COUNT]) ? 1 : 0;
+  }
+
+  Put (" in-force=");
+  PutDec (InForce);
+  Put ("/9\n");
+
+  Size   = sizeof (mIioVariable);
+  Status = Rt->GetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, &Attributes, &Size, mIioVariable);
+  UINTN  Matching = 0;
+  for (const IIO_COPY_RANGE &Range : IioCopyMap) {
+    for (UINTN Socket = 0; Socket < IIO_IMPORTED_SOCKETS; Socket++) {
+      for (UINTN Index = 0; Index < Range.Length; Index++) {
+        Matching += (mIioVariable[Range.VarOffset + Socket * Range.VarStride + Index] == IioHobByte (Range.HobOffset + Socket * Range.HobStride + Index)) ? 1 : 0;
+      }
+    }
+  }
+
+  Put ("TAVRI iio ");
+  PutStatus ("status", Status);
+  Put (" size=");
+  PutDec (Size);
+  Put (" copied=");
+  PutDec (Matching);
+  Put ("/");
+  PutDec (IioCopyMapBytes ());
+  Put (" switch=");
+  PutDec (mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET]);
+  Put ("\n");
+
+  FRU_ACCESS_PROTOCOL  *Fru = NULL;
+  Status = Bs->LocateProtocol (&gFruAccessProtocolGuid, NULL, reinterpret_cast<VOID **>(&Fru));
+  Put ("TAVRI fru-protocol ");
+  PutStatus ("status", Status);
+  Put ("\n");
+  if (EFI_ERROR (Status)) {
+    return;
+  }
+
+  UINT8  Data[256];
+  Size = sizeof (Data);
+  UINT64  Start = AsmReadTsc ();
+  Status = Fru->ReadFruData (0, 0, &Size, Data);
+  UINT64  Ticks = AsmReadTsc () - Start;
+  Put ("TAVRI fru-read ");
+  PutStatus ("status", Status);
+  Put (" count=");
+  PutDec (Size);
+  Put (" tsc=");
+  PutDec (Ticks);
+  Put ("\n");
+  for (UINTN Row = 0; Row < Size; Row += 16) {
+    Put ("TAVRI fru-data ");
+    PutHex (Row, 4);
+    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
+      Put (" ");
+      PutHex (Data[Row + Col], 2);
+    }
+
+    Put ("\n");
+  }
+
+  UINT8  Pattern[20];
+  for (UINTN Index = 0; Index < sizeof (Pattern); Index++) {
+    Pattern[Index] = static_cast<UINT8>(0xA0 + Index);
+  }
+
+  Size   = sizeof (Pattern);
+  Status = Fru->WriteFruData (0, 0x100, &Size, Pattern);
+  Put ("TAVRI fru-write ");
+  PutStatus ("status", Status);
+  Put (" count=");
+  PutDec (Size);
+  UINT8  Back[20];
+  Size   = sizeof (Back);
+  Status = Fru->ReadFruData (0, 0x100, &Size, Back);
+  UINTN  Same = 0;
+  for (UINTN Index = 0; Index < sizeof (Back); Index++) {
+    Same += (Back[Index] == Pattern[Index]) ? 1 : 0;
+  }
+
+  PutStatus (" readback", Status);
+  Put (" matching=");
+  PutDec (Same);
+  Put ("/20\n");
+}
+
+}  // namespace
+
+EFI_STATUS
+EFIAPI
+BootAppEntryPoint (
+  IN EFI_HANDLE        ImageHandle,
+  IN EFI_SYSTEM_TABLE  *SystemTable
+  )
+{
+  St = SystemTable;
+  Bs = SystemTable->BootServices;
+  Rt = SystemTable->RuntimeServices;
+
+  UINT32  Boot = 0;
+  UINTN   Size = sizeof (Boot);
+  if (EFI_ERROR (Rt->GetVariable (u"TavriTestBoot", &gTestBootGuid, NULL, &Size, &Boot))) {
+    Boot = 0;
+  }
+
+  Boot++;
+  Rt->SetVariable (u"TavriTestBoot", &gTestBootGuid, NV_BS, sizeof (Boot), &Boot);
+  Put ("TAVRI boot ");
+  PutDec (Boot);
+  Put (" firmware-revision=");
+  PutHex (St->Hdr.Revision, 8);
+  Put ("\n");
+
+  if (Boot == 1) {
+    Put ("TAVRI ");
+    SeedVariables ();
+  }
+
+  Put ("TAVRI ");
+  PutStatus ("hob", PublishIioHob ());
+  UINT64  T0 = AsmReadTsc ();
+  EFI_STATUS  Status = LoadAndStart (ImageHandle, TavriDxeImage, TavriDxeImageEnd);
+  UINT64  T1 = AsmReadTsc ();
+  PutStatus (" tavri-start", Status);
+  Put (" (a reset follows here when the preset was not in force)\n");
+  Status = LoadAndStart (ImageHandle, KcsIpmiDxeImage, KcsIpmiDxeImageEnd);
+  UINT64  T2 = AsmReadTsc ();
+  Put ("TAVRI ");
+  PutStatus ("kcs-start", Status);
+  Put (" entry-tsc=");
+  PutDec (T1 - T0);
+  Put (" hooks-tsc=");
+  PutDec (T2 - T1);
+  Put ("\n");
+
+  ReportAfterHooks ();
+  Put ("TAVRI done\n");
+  Rt->ResetSystem (EfiResetShutdown, EFI_SUCCESS, 0, NULL);
+  return EFI_SUCCESS;
+}
