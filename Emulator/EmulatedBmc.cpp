@@ -271,7 +271,10 @@ EmulatedBmc::Send (
     if (Reply.size () > *ResponseDataSize) {
       Status = EFI_BUFFER_TOO_SMALL;
     } else {
-      std::memcpy (ResponseData, Reply.data (), Reply.size ());
+      if (!Reply.empty ()) {
+        std::memcpy (ResponseData, Reply.data (), Reply.size ());
+      }
+
       *ResponseDataSize = static_cast<UINT8>(Reply.size ());
       Request.Response  = Reply;
       if (HaveFault && (Fault.What == BmcFault::Kind::Raw)) {

@@ -187,6 +187,19 @@ TEST_F (FruTest, ReplyWithoutProgressEndsInsteadOfLooping) {
   EXPECT_EQ (Board.Bmc ().Requests ().size (), 2u);
 }
 
+TEST_F (FruTest, EmptyRepliesCountAsNoProgress) {
+  UINT8  Buffer[8];
+  UINTN  Size = sizeof (Buffer);
+
+  for (int Index = 0; Index < 4; Index++) {
+    Board.Bmc ().QueueRaw ({});
+  }
+
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+}
+
 TEST_F (FruTest, ShortResponseNeverCopiesStaleBytes) {
   UINT8  Buffer[32];
   UINTN  Size = sizeof (Buffer);
