@@ -2,7 +2,7 @@
 # Installs what the builds and tests need on a Debian 12 machine.
 set -euo pipefail
 need=()
-for pkg in clang-14 lld-14 llvm-14 libclang-rt-14-dev g++ python3 cmake make googletest libgtest-dev qemu-system-x86 ovmf mtools; do
+for pkg in clang-14 lld-14 llvm-14 libclang-rt-14-dev g++ python3 cmake make cppcheck clang-tidy-14 googletest libgtest-dev qemu-system-x86 ovmf mtools; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
 done
 if [ "${#need[@]}" -gt 0 ]; then

@@ -5,9 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 Scripts/Setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build build -j"$(nproc)"
 ctest --test-dir build --output-on-failure "$@"
+Scripts/Analyse.sh
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRI_SANITIZE=ON -DTAVRI_BUILD_EFI=OFF
 cmake --build build-sanitize -j"$(nproc)"
