@@ -13,11 +13,18 @@
 
 UINT32  mIioConfigAttributes = 0;
 
+///
+/// Every HOB starts on an 8-byte boundary, so every HobLength is a multiple of 8.
+///
+constexpr UINT16  HOB_ALIGNMENT = 8;
+
 /**
   Find the IIO source HOB in the HOB list.
 
-  A HOB whose length is shorter than its header would never move the walk on;
-  it ends the walk, as does the end of the list.
+  A HOB whose length is shorter than its header would never move the walk on,
+  and one whose length is not a multiple of 8 would leave the next header out
+  of alignment: either ends the walk as a malformed list, as does the end of
+  the list.
 
   @param[out]  DataSize  Data bytes of the HOB found.
 
@@ -42,7 +49,7 @@ FindIioSourceHob (
       return NULL;
     }
 
-    if (Header->HobLength < sizeof (EFI_HOB_GENERIC_HEADER)) {
+    if ((Header->HobLength < sizeof (EFI_HOB_GENERIC_HEADER)) || ((Header->HobLength % HOB_ALIGNMENT) != 0)) {
       return NULL;
     }
 

@@ -233,6 +233,7 @@ TEST (IioImport, RefusalsWriteNothing) {
     { "no IIO source HOB", IioVariable (1), HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).End () },
     { "HOB data shorter than 7229 bytes", IioVariable (1), HobListBuilder ().AddGuidHob (gIioSourceHobGuid, IioHobData (7224)).End () },
     { "HobLength 0 loops no more", IioVariable (1), HobListBuilder ().AddRaw ({ 0x04, 0x00, 0x00, 0x00, 0, 0, 0, 0 }).AddGuidHob (gIioSourceHobGuid, IioHobData ()).End () },
+    { "HobLength not a multiple of 8", IioVariable (1), HobListBuilder ().AddRaw ({ 0x03, 0x00, 0x0C, 0x00, 0, 0, 0, 0, 0, 0, 0, 0 }).AddGuidHob (gIioSourceHobGuid, IioHobData ()).End () },
     { "HobLength shorter than a header", IioVariable (1), HobListBuilder ().AddRaw ({ 0x03, 0x00, 0x04, 0x00, 0, 0, 0, 0 }).End () },
   };
 
