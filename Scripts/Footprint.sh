@@ -29,3 +29,6 @@ rm -rf "$su"
 
 echo "== on the emulated board (two boots: preset reset, then the full list)"
 build/Tools/TavriRun --quiet | grep -E "^Boot|entry point"
+
+echo "== under QEMU (OVMF, TCG): driver cost against the same 16 Read FRU Data commands sent straight through KCS (budget 1.2x)"
+python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-footprint | grep -E "x$|whole run"

@@ -132,6 +132,13 @@ def print_report(result, lines, dump):
             print("  FRU device 0, first 256 bytes:")
             for row in range(0, len(dump), 16):
                 print("    %04X  %s" % (row, " ".join("%02X" % b for b in dump[row:row + 16])))
+    fru = re.search(r"fru-read status=0 count=256 tsc=(\d+)", result["report"])
+    raw = re.search(r"raw-kcs-16 tsc=(\d+)", result["report"])
+    hooks = re.search(r"hooks-tsc=(\d+)", result["report"].split("TAVRI boot ")[-1])
+    if fru and raw:
+        print("  ReadFruData of 256 bytes vs the same 16 commands straight through KCS: %.2fx" % (int(fru.group(1)) / int(raw.group(1))))
+    if hooks and raw:
+        print("  all five IPMI-ready hooks (with both variable stores) vs those 16 commands: %.2fx" % (int(hooks.group(1)) / int(raw.group(1))))
     print("  port 0x72 writes: %s" % " ".join("%02X" % b for b in result["p72"]))
     print("  port 0x73 writes: %s" % " ".join("%02X" % b for b in result["p73"]))
 
