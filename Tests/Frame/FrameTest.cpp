@@ -143,8 +143,7 @@ TEST (Frame, TriggerAndReadyToBootRunTheBootListTwiceAndCloseEachEvent) {
 TEST (Frame, EntryReturnsSuccessWhenEventServicesFail) {
   for (const char *Service : { "CreateEvent", "RegisterProtocolNotify", "CreateEventEx" }) {
     EmulatedBoard  Board;
-    Board.FailNext (Service, EFI_OUT_OF_RESOURCES);
-    BootScript  Script;
+    BootScript     Script;
     Script.BeforeEntry = [&Board, Service]() { Board.FailNext (Service, EFI_OUT_OF_RESOURCES); };
     BootRecord  Boot = Board.RunBoot (Script);
 
