@@ -17,10 +17,10 @@
 #include <EmulatedBmc.h>
 #include <EmulatedBoard.h>
 
+#include "FuzzRequire.h"
+
 #include <Protocol/FruAccess.h>
 
-#include <cstdio>
-#include <cstdlib>
 
 using namespace Emu;
 
@@ -28,15 +28,6 @@ namespace {
 
 EmulatedBoard        *gBoard;
 FRU_ACCESS_PROTOCOL  *gFru;
-
-void
-Require (bool Condition, const char *What)
-{
-  if (!Condition) {
-    std::fprintf (stderr, "invariant broken: %s\n", What);
-    std::abort ();
-  }
-}
 
 }  // namespace
 

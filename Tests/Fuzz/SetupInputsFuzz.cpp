@@ -17,13 +17,13 @@
 #include <DriverImage.h>
 #include <EmulatedBoard.h>
 
+#include "FuzzRequire.h"
+
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
 
 #include <sanitizer/asan_interface.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 using namespace Emu;
@@ -63,15 +63,6 @@ ChainStaysInside (const UINT8 *List, size_t Size)
     }
 
     At += Length;
-  }
-}
-
-void
-Require (bool Condition, const char *What)
-{
-  if (!Condition) {
-    std::fprintf (stderr, "invariant broken: %s\n", What);
-    std::abort ();
   }
 }
 
