@@ -15,25 +15,10 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
-import time
 
-OVMF_CODE = "/usr/share/OVMF/OVMF_CODE_4M.fd"
-OVMF_VARS = "/usr/share/OVMF/OVMF_VARS_4M.fd"
-FRU_AREA = 1024
-
-
-def fru_file():
-    """FRU device 0 in the IPMI FRU format: a common header, a board tag, then
-    a counting pattern, so every byte of a read can be checked."""
-    data = bytearray((i * 5 + 1) & 0xFF for i in range(FRU_AREA))
-    header = [0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00]
-    header.append((-sum(header)) & 0xFF)
-    data[0:8] = bytes(header)
-    data[8:20] = b"TAVRI-SRV-2S"
-    return bytes(data)
+import QemuRun as Q
 
 
 def run_qemu(build, work, timeout):
@@ -43,46 +28,16 @@ def run_qemu(build, work, timeout):
     shutil.copy(os.path.join(build, "TavriDxe.efi"), os.path.join(esp, "TavriDxe.efi"))
     fru = os.path.join(work, "fru0.bin")
     with open(fru, "wb") as f:
-        f.write(fru_file())
-    vars_fd = os.path.join(work, "OVMF_VARS_4M.fd")
-    shutil.copy(OVMF_VARS, vars_fd)
-    files = {name: os.path.join(work, name) for name in ("report.txt", "port72.bin", "port73.bin", "console.log")}
-    for path in files.values():
-        if os.path.exists(path):
-            os.remove(path)
-    cmd = [
-        "qemu-system-x86_64", "-machine", "q35", "-m", "256", "-display", "none", "-no-user-config",
-        "-nodefaults", "-serial", "file:" + files["console.log"], "-net", "none",
-        "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + OVMF_CODE,
-        "-drive", "if=pflash,format=raw,unit=1,file=" + vars_fd,
-        "-drive", "file=fat:rw:" + esp + ",format=raw",
-        "-device", "ipmi-bmc-sim,id=bmc0,frudatafile=%s,fruareasize=%d" % (fru, FRU_AREA),
-        "-device", "isa-ipmi-kcs,bmc=bmc0",
-        "-chardev", "file,id=c72,path=" + files["port72.bin"], "-device", "isa-debugcon,iobase=0x72,chardev=c72",
-        "-chardev", "file,id=c73,path=" + files["port73.bin"], "-device", "isa-debugcon,iobase=0x73,chardev=c73",
-        "-chardev", "file,id=rep,path=" + files["report.txt"], "-device", "isa-debugcon,iobase=0xe9,chardev=rep",
-    ]
-    start = time.time()
-    try:
-        proc = subprocess.run(cmd, timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        qemu_out = proc.stdout.decode(errors="replace")
-        rc = proc.returncode
-    except subprocess.TimeoutExpired:
-        qemu_out, rc = "QEMU did not shut down within %d s" % timeout, None
-    elapsed = time.time() - start
-
-    def read(name, binary=False):
-        path = files[name]
-        if not os.path.exists(path):
-            return b"" if binary else ""
-        with open(path, "rb") as f:
-            raw = f.read()
-        return raw if binary else raw.decode(errors="replace")
-
+        f.write(Q.fru_file())
+    files = Q.fresh_files(work, ("report.txt", "port72.bin", "port73.bin", "console.log"))
+    cmd = (Q.machine_args(vars_fd=Q.copy_vars(work)) + ["-serial", "file:" + files["console.log"]]
+           + Q.esp_args(esp) + Q.qemu_bmc_args(fru) + Q.cmos_capture_args(files)
+           + Q.debugcon_args("rep", 0xE9, files["report.txt"]))
+    rc, qemu_out, elapsed = Q.run(cmd, timeout)
     return {
-        "rc": rc, "qemu": qemu_out, "elapsed": elapsed, "fru": fru_file(),
-        "report": read("report.txt"), "console": read("console.log"),
-        "p72": read("port72.bin", True), "p73": read("port73.bin", True),
+        "rc": rc, "qemu": qemu_out, "elapsed": elapsed, "fru": Q.fru_file(),
+        "report": Q.read_file(files["report.txt"]), "console": Q.read_file(files["console.log"]),
+        "p72": Q.read_file(files["port72.bin"], True), "p73": Q.read_file(files["port73.bin"], True),
     }
 
 
