@@ -5,6 +5,8 @@
 
 #include "EmulatedBmc.h"
 #include "EmulatedBoard.h"
+#include "FirmwareAssert.h"
+#include "Names.h"
 
 #include <IndustryStandard/IpmiFru.h>
 
@@ -30,24 +32,24 @@ TransportSend (
   UINT8                    *ResponseDataSize
   )
 {
-  EmulatedBoard  *Board = EmulatedBoard::Active ();
+  //
+  // The request goes to the BMC that owns the interface, whichever board was
+  // made last; an interface no BMC owns (a copy) stops the processor, as a
+  // transport's signature check would.
+  //
+  EmulatedBmc  *Owner = EmulatedBmc::OwnerOf (This);
 
-  return Board->Bmc ().Send (This, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+  if (Owner == nullptr) {
+    FirmwareAssert ("IPMI transport called through an interface no BMC owns");
+  }
+
+  return Owner->Send (This, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
 }
 
 std::string
 HexBytes (const Bytes &Data)
 {
-  std::string  Text;
-  char         Byte[4];
-
-  for (UINT8 Value : Data) {
-    std::snprintf (Byte, sizeof (Byte), "%02X", Value);
-    Text += Text.empty () ? "" : " ";
-    Text += Byte;
-  }
-
-  return Text;
+  return Emu::HexBytes (Data.data (), Data.size ());
 }
 
 }  // namespace
@@ -55,15 +57,43 @@ HexBytes (const Bytes &Data)
 EmulatedBmc::EmulatedBmc (EmulatedBoard &Board)
   : mBoard (Board)
 {
-  mTransport.Protocol.Revision        = 0x0000000100000000ULL;
-  mTransport.Protocol.SendIpmiCommand = TransportSend;
-  mTransport.Owner                    = this;
+  mTransport.Revision        = 0x0000000100000000ULL;
+  mTransport.SendIpmiCommand = TransportSend;
+  Owners ()[&mTransport]     = this;
+}
+
+EmulatedBmc::~EmulatedBmc ()
+{
+  Owners ().erase (&mTransport);
+}
+
+std::map<const IPMI_TRANSPORT_PROTOCOL *, EmulatedBmc *> &
+EmulatedBmc::Owners ()
+{
+  static std::map<const IPMI_TRANSPORT_PROTOCOL *, EmulatedBmc *>  Table;
+
+  return Table;
+}
+
+EmulatedBmc *
+EmulatedBmc::OwnerOf (const IPMI_TRANSPORT_PROTOCOL *Interface)
+{
+  auto  It = Owners ().find (Interface);
+
+  return (It == Owners ().end ()) ? nullptr : It->second;
 }
 
 void
 EmulatedBmc::WriteProtect (UINT8 DeviceId, UINT32 Offset, UINT32 Length)
 {
   mProtected.push_back ({ DeviceId, Offset, Length });
+}
+
+void
+EmulatedBmc::FailExchange (UINT64 Nth, const BmcFault &Fault)
+{
+  mFailAt    = (Nth == 0) ? 0 : mExchanges + Nth;
+  mFailFault = Fault;
 }
 
 void
@@ -250,7 +280,14 @@ EmulatedBmc::Send (
   //
   BmcFault  Fault;
   bool      HaveFault = false;
-  for (auto It = mFaults.begin (); It != mFaults.end (); ++It) {
+  mExchanges++;
+  if ((mFailAt != 0) && (mExchanges == mFailAt)) {
+    mFailAt   = 0;
+    Fault     = mFailFault;
+    HaveFault = true;
+  }
+
+  for (auto It = mFaults.begin (); !HaveFault && It != mFaults.end (); ++It) {
     if ((It->ForCommand == 0) || (It->ForCommand == Command)) {
       Fault     = *It;
       HaveFault = true;
@@ -260,7 +297,7 @@ EmulatedBmc::Send (
   }
 
   EFI_STATUS  Status = EFI_SUCCESS;
-  if ((This != &mTransport.Protocol) || (ResponseData == nullptr) || (ResponseDataSize == nullptr) ||
+  if ((This != &mTransport) || (ResponseData == nullptr) || (ResponseDataSize == nullptr) ||
       ((CommandDataSize > 0) && (CommandData == nullptr)))
   {
     Status = EFI_INVALID_PARAMETER;
@@ -284,6 +321,11 @@ EmulatedBmc::Send (
   }
 
   Request.Status = Status;
+  if (!mBoard.Log ().Recording ()) {
+    mRequests.push_back (std::move (Request));
+    return Status;
+  }
+
   mBoard.Record (
            "IpmiCommand",
            "netfn " + HexBytes ({ NetFunction }) + " cmd " + HexBytes ({ Command }) + " [" + HexBytes (Request.Data) +

@@ -56,10 +56,16 @@ struct BmcRequest {
 class EmulatedBmc {
 public:
   explicit EmulatedBmc (EmulatedBoard &Board);
+  ~EmulatedBmc ();
   EmulatedBmc (const EmulatedBmc &) = delete;
   EmulatedBmc &operator= (const EmulatedBmc &) = delete;
 
-  IPMI_TRANSPORT_PROTOCOL *Transport () { return &mTransport.Protocol; }
+  IPMI_TRANSPORT_PROTOCOL *Transport () { return &mTransport; }
+
+  ///
+  /// The BMC behind one of the transport interfaces, or nullptr.
+  ///
+  static EmulatedBmc      *OwnerOf (const IPMI_TRANSPORT_PROTOCOL *Interface);
 
   void         SetFruDevice (UINT8 DeviceId, const Bytes &Contents) { mFru[DeviceId] = Contents; }
   Bytes       &Fru (UINT8 DeviceId) { return mFru[DeviceId]; }
@@ -74,6 +80,13 @@ public:
   void         QueueRaw (const Bytes &Reply, EFI_STATUS Status = EFI_SUCCESS, UINT8 ForCommand = 0);
   size_t       PendingFaults () const { return mFaults.size (); }
 
+  ///
+  /// The Nth exchange from now (1 for the next one) meets Fault, whatever its
+  /// command, ahead of any queued fault.
+  ///
+  void         FailExchange (UINT64 Nth, const BmcFault &Fault);
+  UINT64       Exchanges () const { return mExchanges; }
+
   const std::vector<BmcRequest> &Requests () const { return mRequests; }
   void         ClearRequests () { mRequests.clear (); }
 
@@ -83,21 +96,21 @@ public:
   EFI_STATUS   Send (IPMI_TRANSPORT_PROTOCOL *This, UINT8 NetFunction, UINT8 Lun, UINT8 Command, const UINT8 *CommandData, UINT8 CommandDataSize, UINT8 *ResponseData, UINT8 *ResponseDataSize);
 
 private:
-  struct TransportSlot {
-    IPMI_TRANSPORT_PROTOCOL  Protocol;
-    EmulatedBmc              *Owner;
-  };
-
   Bytes        Serve (UINT8 NetFunction, UINT8 Command, const Bytes &Data, const BmcFault *Fault);
   bool         IsWriteProtected (UINT8 DeviceId, UINT32 Offset, UINT32 Length) const;
 
   EmulatedBoard                 &mBoard;
-  TransportSlot                 mTransport;
+  static std::map<const IPMI_TRANSPORT_PROTOCOL *, EmulatedBmc *> &Owners ();
+
+  IPMI_TRANSPORT_PROTOCOL       mTransport;
   std::map<UINT8, Bytes>        mFru;
   struct Range { UINT8 Device; UINT32 Offset; UINT32 Length; };
   std::vector<Range>            mProtected;
   std::deque<BmcFault>          mFaults;
   std::vector<BmcRequest>       mRequests;
+  UINT64                        mExchanges = 0;
+  UINT64                        mFailAt = 0;          ///< 0: no counted fault
+  BmcFault                      mFailFault;
 };
 
 }

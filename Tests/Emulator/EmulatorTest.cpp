@@ -1,11 +1,15 @@
 /** @file
   The emulated board's own firmware semantics, which the driver tests lean on:
-  events and groups, protocol notification, the variable store and its fault
-  injection, the chipset's ports and the reset that ends a boot.
+  events and groups, protocol notification, the variable store with its
+  limits and injected faults, the chipset's ports and the reset that ends a
+  boot; and the firmware's strictness, which stops the program where a DEBUG
+  build of EDK2 would ASSERT.
 **/
 
 #include <EmulatedBmc.h>
 #include <EmulatedBoard.h>
+
+#include <IndustryStandard/IpmiFru.h>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +34,8 @@ CloseSelf (EFI_EVENT Event, VOID *)
 
 const EFI_GUID  TestProtocol = { 0xAAAA0001, 1, 2, { 3, 4, 5, 6, 7, 8, 9, 10 } };
 const EFI_GUID  TestGroup    = { 0xAAAA0002, 1, 2, { 3, 4, 5, 6, 7, 8, 9, 10 } };
+
+constexpr UINT32  NV_BS = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 }  // namespace
 
@@ -56,8 +62,7 @@ TEST (EmulatedBoard, ProtocolNotifyFiresOnlyForLaterInstallsAndNeverAfterClose) 
   EXPECT_EQ (Bs->CloseEvent (Event), EFI_SUCCESS);
   Board.InstallProtocol (TestProtocol, &Third);
   EXPECT_EQ (gNotified, 1);
-  EXPECT_EQ (Bs->CloseEvent (Event), EFI_INVALID_PARAMETER) << "a closed event is gone";
-  EXPECT_EQ (Bs->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, nullptr, nullptr, &Event), EFI_INVALID_PARAMETER);
+  EXPECT_EQ (Bs->CloseEvent (reinterpret_cast<EFI_EVENT>(&First)), EFI_INVALID_PARAMETER) << "never an event";
 }
 
 TEST (EmulatedBoard, EventGroupsSignalTogetherAtCallbackLevel) {
@@ -79,6 +84,82 @@ TEST (EmulatedBoard, EventGroupsSignalTogetherAtCallbackLevel) {
   EXPECT_EQ (gNotified, 2);
   EXPECT_EQ (Board.LiveEventCount (), 0u);
   EXPECT_EQ (Board.Count ("Notify"), 2u);
+}
+
+TEST (EmulatedBoardDeathTest, MisusedEventsAndTplStopTheFirmware) {
+  EmulatedBoard      Board;
+  EFI_BOOT_SERVICES  *Bs = Board.SystemTable ()->BootServices;
+  EFI_EVENT          Event = nullptr;
+  VOID               *Key = nullptr;
+  EFI_GUID           Guid = TestProtocol;
+
+  ASSERT_EQ (Bs->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CountNotify, nullptr, &Event), EFI_SUCCESS);
+  ASSERT_EQ (Bs->CloseEvent (Event), EFI_SUCCESS);
+  EXPECT_DEATH (Bs->CloseEvent (Event), "CloseEvent given event#1 after CloseEvent");
+  EXPECT_DEATH (Bs->SignalEvent (Event), "after CloseEvent");
+  EXPECT_DEATH (Bs->RegisterProtocolNotify (&Guid, Event, &Key), "after CloseEvent");
+
+  EXPECT_DEATH (Bs->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, nullptr, nullptr, &Event), "no notify function");
+  EXPECT_DEATH (Bs->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_APPLICATION, CountNotify, nullptr, &Event), "notify TPL 4");
+  EXPECT_DEATH (Bs->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_HIGH_LEVEL, CountNotify, nullptr, &Event), "notify TPL 31");
+  EXPECT_DEATH (Bs->CreateEvent (0x00000400, TPL_CALLBACK, CountNotify, nullptr, &Event), "invalid type 0x400");
+
+  EFI_TPL  Old = Bs->RaiseTPL (TPL_NOTIFY);
+  EXPECT_DEATH (Bs->RaiseTPL (TPL_CALLBACK), "RaiseTPL from 16 to 8");
+  EXPECT_DEATH (Bs->RestoreTPL (TPL_HIGH_LEVEL), "RestoreTPL from 16 up to 31");
+  Bs->RestoreTPL (Old);
+  EXPECT_DEATH (Bs->RaiseTPL (TPL_HIGH_LEVEL + 1), "RaiseTPL");
+}
+
+TEST (EmulatedBoardDeathTest, ServicesCalledAboveTheirTplStopTheFirmware) {
+  EmulatedBoard         Board;
+  EFI_BOOT_SERVICES     *Bs = Board.SystemTable ()->BootServices;
+  EFI_RUNTIME_SERVICES  *Rt = Board.SystemTable ()->RuntimeServices;
+  EFI_GUID              Guid = TestProtocol;
+  UINT8                 Data[4] = {};
+  UINTN                 Size = sizeof (Data);
+  VOID                  *Found = nullptr;
+
+  //
+  // Variable services up to TPL_CALLBACK, protocol and event services up to
+  // TPL_NOTIFY.
+  //
+  EFI_TPL  Old = Bs->RaiseTPL (TPL_CALLBACK);
+  EXPECT_EQ (Rt->SetVariable (u"V", &Guid, NV_BS, sizeof (Data), Data), EFI_SUCCESS);
+  Bs->RestoreTPL (Old);
+  Old = Bs->RaiseTPL (TPL_NOTIFY);
+  EXPECT_EQ (Bs->LocateProtocol (&Guid, nullptr, &Found), EFI_NOT_FOUND);
+  EXPECT_DEATH (Rt->GetVariable (u"V", &Guid, nullptr, &Size, Data), "GetVariable called at TPL 16, above 8");
+  EXPECT_DEATH (Rt->SetVariable (u"V", &Guid, NV_BS, sizeof (Data), Data), "SetVariable called at TPL 16");
+  Bs->RestoreTPL (Old);
+
+  Old = Bs->RaiseTPL (TPL_HIGH_LEVEL);
+  EXPECT_DEATH (Bs->LocateProtocol (&Guid, nullptr, &Found), "LocateProtocol called at TPL 31, above 16");
+  EXPECT_DEATH (Board.InstallProtocol (TestProtocol, Data), "InstallProtocolInterface called at TPL 31");
+  EFI_EVENT  Event = nullptr;
+  EXPECT_DEATH (Bs->CreateEvent (0, 0, nullptr, nullptr, &Event), "CreateEvent called at TPL 31");
+  Bs->RestoreTPL (Old);
+}
+
+TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc) {
+  EXPECT_DEATH ({ EmulatedBoard First; EmulatedBoard Second; }, "second emulated board");
+
+  //
+  // A transport outlives its board: a call through it must not reach the
+  // next board's BMC.
+  //
+  IPMI_TRANSPORT_PROTOCOL  Stale;
+  {
+    EmulatedBoard  First;
+    Stale = *First.Bmc ().Transport ();
+  }
+
+  EmulatedBoard  Second;
+  UINT8          Request[4] = { 0, 0, 0, 1 };
+  UINT8          Response[8];
+  UINT8          ResponseSize = sizeof (Response);
+  EXPECT_DEATH (Stale.SendIpmiCommand (&Stale, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &ResponseSize), "no BMC owns");
+  EXPECT_TRUE (Second.Bmc ().Requests ().empty ());
 }
 
 TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
@@ -108,12 +189,84 @@ TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
   EXPECT_EQ (Out[0], 1) << "a warning still reads";
 
   //
+  // The third service call from here fails, wherever it goes; the count runs
+  // on across a new boot, the named faults do not.
+  //
+  Board.FailNext ("GetVariable:Other", EFI_DEVICE_ERROR);
+  Board.Faults ().FailCall (3, EFI_NOT_FOUND);
+  Board.ResetPlatformState ();
+  EXPECT_EQ (Rt->SetVariable (u"Other", &Guid, EFI_VARIABLE_BOOTSERVICE_ACCESS, 8, Data), EFI_SUCCESS);
+  EXPECT_EQ (Rt->GetVariable (u"Other", &Guid, &Attributes, &Size, Out), EFI_SUCCESS);
+  EXPECT_EQ (Rt->GetVariable (u"Other", &Guid, &Attributes, &Size, Out), EFI_NOT_FOUND);
+  EXPECT_EQ (Rt->GetVariable (u"Other", &Guid, &Attributes, &Size, Out), EFI_SUCCESS);
+
+  //
   // A new boot keeps only non-volatile variables.
   //
-  Board.PutVariable (u"NV", Guid, EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS, { 1 });
+  Board.PutVariable (u"NV", Guid, NV_BS, { 1 });
   Board.ResetPlatformState ();
-  EXPECT_EQ (Board.FindVariable (u"V", Guid), nullptr);
+  EXPECT_EQ (Board.FindVariable (u"Other", Guid), nullptr);
   EXPECT_NE (Board.FindVariable (u"NV", Guid), nullptr);
+}
+
+TEST (EmulatedBoard, VariableStoreHasOvmfLimitsAndLocks) {
+  EmulatedBoard         Board;
+  EFI_RUNTIME_SERVICES  *Rt = Board.SystemTable ()->RuntimeServices;
+  EFI_GUID              Guid = TestProtocol;
+
+  //
+  // One variable: its name ("Big" and the terminator, 8 bytes) and data may
+  // take 0x8400 bytes less the 60-byte header.
+  //
+  Bytes  Largest (0x8400 - VariableStore::HEADER_SIZE - 8, 0x11);
+  EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, Largest.size () + 1, Largest.data ()), EFI_INVALID_PARAMETER);
+  ASSERT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, Largest.size (), Largest.data ()), EFI_SUCCESS);
+
+  //
+  // The store fills: seven such variables take 0x39C00 bytes of the
+  // 0x40000-byte store, an eighth does not fit. Replacing one with data of
+  // the same size still fits; a volatile one goes to its own store.
+  //
+  for (CHAR16 Letter = u'A'; Letter < u'G'; Letter++) {
+    CHAR16  Name[] = { u'B', u'i', Letter, 0 };
+    ASSERT_EQ (Rt->SetVariable (Name, &Guid, NV_BS, Largest.size (), Largest.data ()), EFI_SUCCESS) << static_cast<char>(Letter);
+  }
+
+  EXPECT_EQ (Rt->SetVariable (u"BiZ", &Guid, NV_BS, Largest.size (), Largest.data ()), EFI_OUT_OF_RESOURCES);
+  EXPECT_EQ (Board.FindVariable (u"BiZ", Guid), nullptr);
+  Largest[0] = 0x22;
+  EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, Largest.size (), Largest.data ()), EFI_SUCCESS);
+  EXPECT_EQ (Board.FindVariable (u"Big", Guid)->Data[0], 0x22);
+  EXPECT_EQ (Rt->SetVariable (u"BiZ", &Guid, EFI_VARIABLE_BOOTSERVICE_ACCESS, Largest.size (), Largest.data ()), EFI_SUCCESS);
+  EXPECT_EQ (Board.Variables ().Used (true), 7 * VariableStore::RecordSize (3, Largest.size ()));
+
+  //
+  // A locked variable is refused, deletion included, and stays as it was.
+  //
+  Board.LockVariable (u"Big", Guid);
+  EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, 4, Largest.data ()), EFI_WRITE_PROTECTED);
+  EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, 0, nullptr), EFI_WRITE_PROTECTED);
+  EXPECT_EQ (Board.FindVariable (u"Big", Guid)->Data.size (), Largest.size ());
+}
+
+TEST (EmulatedBoard, BmcExchangeFaultHitsTheNthExchangeOnly) {
+  EmulatedBoard            Board;
+  IPMI_TRANSPORT_PROTOCOL  *Transport = Board.Bmc ().Transport ();
+  UINT8                    Request[4] = { 0, 0, 0, 1 };
+  UINT8                    Response[8];
+  UINT8                    Size;
+  BmcFault                 Busy;
+
+  Board.Bmc ().SetFruDevice (0, Bytes (16, 0x42));
+  Busy.Value = 0x81;
+  Board.Bmc ().FailExchange (2, Busy);
+  for (UINT8 Expected : { 0x00, 0x81, 0x00 }) {
+    Size = sizeof (Response);
+    EXPECT_EQ (Transport->SendIpmiCommand (Transport, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &Size), EFI_SUCCESS);
+    EXPECT_EQ (Response[0], Expected);
+  }
+
+  EXPECT_EQ (Board.Bmc ().Exchanges (), 3u);
 }
 
 TEST (EmulatedBoard, ResetRequestEndsTheBootWhereItHappens) {

@@ -80,7 +80,7 @@ using Chunks = std::vector<std::pair<unsigned, unsigned>>;
 
 }  // namespace
 
-TEST_F (FruTest, ProbeReadsFirst256BytesOfDeviceZeroOnceAfterInstall) {
+TEST (FruProbe, ReadsFirst256BytesOfDeviceZeroOnceAfterInstall) {
   EmulatedBoard  Fresh;
   Fresh.Bmc ().SetFruDevice (0, Bytes (256, 0xA5));
   Fresh.RunBoot ();
