@@ -79,6 +79,7 @@ public:
   void         QueueShortRead (UINT8 Count);
   void         QueueRaw (const Bytes &Reply, EFI_STATUS Status = EFI_SUCCESS, UINT8 ForCommand = 0);
   size_t       PendingFaults () const { return mFaults.size (); }
+  void         ClearFaults () { mFaults.clear (); }
 
   ///
   /// The Nth exchange from now (1 for the next one) meets Fault, whatever its

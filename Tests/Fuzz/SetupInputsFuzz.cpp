@@ -77,6 +77,7 @@ LLVMFuzzerInitialize (int *, char ***)
   Script.InstallIpmiTransport = false;
   Script.SignalReadyToBoot    = false;
   gBoard->RunBoot (Script);
+  gBoard->ClearTrace ();
 
   //
   // The driver caches the list's address; the buffer stays where it is and
@@ -111,7 +112,6 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Pm[PM_PRESET_SELECTOR_OFFSET] = Data[9] & 3;
   }
 
-  gBoard->ClearTrace ();
   gBoard->PutVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
   if (Pm.empty ()) {
     gBoard->DeleteVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid);
@@ -137,5 +137,9 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     }
   }
 
+  //
+  // Leave nothing of this input behind, so memory stays flat.
+  //
+  gBoard->ClearTrace ();
   return 0;
 }
