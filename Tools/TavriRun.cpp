@@ -1,11 +1,18 @@
 /** @file
-  Runs the driver, boot by boot, on the emulated board with a board team's
-  typical first boot: a power-management preset not in force, the IIO import
-  switched on, an IIO source HOB, and a BMC with a FRU device 0 that answers
-  busy once. Prints everything the driver did and what it left behind.
+  Runs the driver, boot by boot, on the emulated board, fed with a board
+  team's own data or, for whatever is not given, a typical first boot: a
+  power-management preset not in force, the IIO import switched on, an IIO
+  source HOB, and a BMC with a FRU device 0 that answers busy once. Prints
+  everything the driver did and what it left behind.
 
-  Usage: TavriRun [--quiet]   (--quiet prints the summary only)
+  Exits 0 when every entry point returned EFI_SUCCESS, every reset came
+  through 0xCF9, a boot completed within the boots allowed, and the FRU
+  access protocol it left reads FRU device 0; 1 when a boot ended otherwise;
+  2 on a bad command line or file (one line saying which). TavriRun --help
+  lists the options.
 **/
+
+#include "RunOptions.h"
 
 #include <DriverImage.h>
 #include <EmulatedBmc.h>
@@ -16,6 +23,7 @@
 #include <Guid/SocketPowerManagementConfig.h>
 #include <Protocol/FruAccess.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -38,13 +46,13 @@ HexDump (const UINT8 *Data, size_t Size)
   }
 }
 
+//
+// A FRU device 0 in the IPMI FRU format: common header, then a board area
+// stub; the rest is erased flash.
+//
 Bytes
-FruImage ()
+TypicalFruImage ()
 {
-  //
-  // A FRU device 0 in the IPMI FRU format: common header, then a board area
-  // stub; the rest is erased flash.
-  //
   Bytes  Image (256, 0xFF);
   UINT8  Header[8] = { 0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00 };
   UINT8  Sum = 0;
@@ -60,17 +68,20 @@ FruImage ()
   return Image;
 }
 
-}  // namespace
-
-int
-main (int argc, char **argv)
+void
+SetUpBoard (EmulatedBoard &Board, const TavriRun::Options &Opts)
 {
-  bool           Quiet = (argc > 1) && (std::strcmp (argv[1], "--quiet") == 0);
-  EmulatedBoard  Board;
-
   Board.SetMsr (0xCE, 0x20ull << 8);
-  Board.Bmc ().SetFruDevice (0, FruImage ());
-  Board.Bmc ().QueueBusy (1);
+  if (Opts.Revision) {
+    Board.SetRevision (*Opts.Revision);
+  }
+
+  Board.Bmc ().SetFruDevice (0, TypicalFruImage ());
+  for (const auto &Device : Opts.Fru) {
+    Board.Bmc ().SetFruDevice (Device.first, Device.second);
+  }
+
+  Board.Bmc ().QueueBusy (Opts.Busy);
 
   Bytes  Pm (SOCKET_POWER_MANAGEMENT_CONFIG_SIZE, 0);
   Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
@@ -84,44 +95,91 @@ main (int argc, char **argv)
   Bytes  Iio (SOCKET_IIO_CONFIG_SIZE, 0);
   Iio[IIO_HOB_IMPORT_SWITCH_OFFSET] = 1;
   Board.PutVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
+  for (const TavriRun::VariableFile &Var : Opts.Variables) {
+    Board.PutVariable (Var.Name, Var.Guid, Var.Attributes, Var.Data);
+  }
 
   Bytes  Hob (IIO_SOURCE_HOB_MIN_DATA_SIZE);
   for (size_t Index = 0; Index < Hob.size (); Index++) {
     Hob[Index] = static_cast<UINT8>(Index);
   }
 
-  Board.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, Hob).End ());
+  Board.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, Opts.HobData ? *Opts.HobData : Hob).End ());
+}
+
+void
+ReportVariable (const char *Name, const Variable *Var, const std::vector<size_t> &Offsets, const char *What)
+{
+  std::printf ("  %s: ", Name);
+  if (Var == nullptr) {
+    std::printf ("missing\n");
+    return;
+  }
+
+  std::printf ("%zu bytes, attributes 0x%X; %s:", Var->Data.size (), Var->Attributes, What);
+  for (size_t Index : Offsets) {
+    if (Index < Var->Data.size ()) {
+      std::printf (" %02X", Var->Data[Index]);
+    }
+  }
+
+  std::printf ("\n");
+}
+
+}  // namespace
+
+int
+main (int argc, char **argv)
+{
+  std::string  Error;
+  auto         Opts = TavriRun::Parse (argc, argv, Error);
+
+  if (!Opts) {
+    std::fprintf (stderr, "TavriRun: %s\n", Error.c_str ());
+    return 2;
+  }
+
+  if (Opts->Help) {
+    std::printf ("%s", TavriRun::Usage ());
+    return 0;
+  }
+
+  EmulatedBoard  Board;
+  SetUpBoard (Board, *Opts);
 
   std::printf ("TavriDxe on the emulated board (driver image %s)\n\n", DriverImage::ModulePath ().c_str ());
-  auto  Boots = Board.RunBoots ();
+  auto  Boots = Board.RunBoots (BootScript (), Opts->Boots);
+  bool  AsExpected = !Boots.empty () && (Boots.back ().End == BootEnd::Completed);
   for (const BootRecord &Boot : Boots) {
     std::printf ("Boot %u: %s", Boot.Number, BootEndName (Boot.End).c_str ());
     if (Boot.End == BootEnd::ResetByPortCf9) {
       std::printf (" (value 0x%02X)", Boot.ResetValue);
     }
 
+    AsExpected = AsExpected && (Boot.EntryStatus == EFI_SUCCESS) && (Boot.End != BootEnd::ResetSystem);
     std::printf ("\n  entry point: %s; IPMI commands: %zu; busy waits: %llu x 30 ms; pool/page calls: %llu\n",
       StatusName (Boot.EntryStatus).c_str (),
       Board.Count ("IpmiCommand", Boot.TraceBegin) - Board.Count ("IpmiCommand", Boot.TraceEnd),
       static_cast<unsigned long long>(Board.Count ("ReadMsr", Boot.TraceBegin) - Board.Count ("ReadMsr", Boot.TraceEnd)),
       static_cast<unsigned long long>(Board.AllocationCalls ()));
-    if (!Quiet) {
+    if (!Opts->Quiet) {
       std::printf ("%s", Board.FormatTrace (Boot.TraceBegin, Boot.TraceEnd).c_str ());
     }
 
     std::printf ("\n");
   }
 
-  const Variable  *PmNow  = Board.FindVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid);
-  const Variable  *IioNow = Board.FindVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid);
-  std::printf ("After %zu boots:\n", Boots.size ());
-  std::printf ("  SocketPowerManagementConfig: selector %u, byte 87 = %u (preset 1 wants 15)\n", PmNow->Data[PM_PRESET_SELECTOR_OFFSET], PmNow->Data[87]);
-  std::printf ("  SocketIioConfig bytes 9150..9157 from the HOB:");
-  for (size_t Index = 9150; Index < 9158; Index++) {
-    std::printf (" %02X", IioNow->Data[Index]);
+  std::printf ("After %zu boot%s:\n", Boots.size (), (Boots.size () == 1) ? "" : "s");
+  std::vector<size_t>  Preset = { PM_PRESET_SELECTOR_OFFSET };
+  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
+    Preset.push_back (Entry.Offset);
   }
 
-  std::printf ("\n  extended CMOS byte 0x81: 0x%02X\n", Board.ExtendedCmos (0x81));
+  ReportVariable ("SocketPowerManagementConfig", Board.FindVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid),
+    Preset, "selector, then the nine preset bytes");
+  ReportVariable ("SocketIioConfig", Board.FindVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid),
+    { 9150, 9151, 9152, 9153, 9154, 9155, 9156, 9157 }, "bytes 9150..9157 from the HOB");
+  std::printf ("  extended CMOS byte 0x81: 0x%02X\n", Board.ExtendedCmos (0x81));
 
   auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
   if (Fru == nullptr) {
@@ -129,10 +187,14 @@ main (int argc, char **argv)
     return 1;
   }
 
-  UINT8  Data[64];
-  UINTN  Size = sizeof (Data);
+  UINT8       Data[64];
+  UINTN       Size   = std::min (sizeof (Data), Board.Bmc ().Fru (0).size ());
   EFI_STATUS  Status = Fru->ReadFruData (0, 0, &Size, Data);
-  std::printf ("  FRU access protocol: installed; ReadFruData(device 0, offset 0, 64) -> %s, %llu bytes:\n", StatusName (Status).c_str (), static_cast<unsigned long long>(Size));
+  std::printf ("  FRU access protocol: installed; ReadFruData(device 0, offset 0) -> %s, %llu bytes:\n", StatusName (Status).c_str (), static_cast<unsigned long long>(Size));
   HexDump (Data, Size);
-  return (Boots.size () == 2 && Boots[1].End == BootEnd::Completed && Status == EFI_SUCCESS) ? 0 : 1;
+  if (!AsExpected) {
+    std::printf ("A boot ended unexpectedly: no boot completed within %u, an entry point failed, or ResetSystem was called.\n", Opts->Boots);
+  }
+
+  return (AsExpected && (Status == EFI_SUCCESS)) ? 0 : 1;
 }
