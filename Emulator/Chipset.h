@@ -41,7 +41,7 @@ public:
   void    Reset () { mResetControl = 0; }
 
 private:
-  TraceLog &mTrace;
+  TraceLog                           &mTrace;
   std::function<void (UINT8 Value)>   mOnReset;
   std::array<UINT8, 128>              mStandardCmos {};
   std::array<UINT8, 128>              mExtendedCmos {};

@@ -72,7 +72,7 @@ public:
 private:
   Event      *Find (EFI_EVENT Handle) const;
 
-  TraceLog &mTrace;
+  TraceLog                              &mTrace;
   FaultPlan                             &mFaults;
   std::vector<std::unique_ptr<Event>>   mEvents;     ///< closed ones too, until Reset
   std::vector<Event *>                  mPending;

@@ -44,7 +44,7 @@ public:
 private:
   void              Publish ();
 
-  TraceLog &mTrace;
+  TraceLog                              &mTrace;
   EFI_SYSTEM_TABLE                       mSystemTable {};
   EFI_BOOT_SERVICES                      mBootServices {};
   EFI_RUNTIME_SERVICES                   mRuntimeServices {};

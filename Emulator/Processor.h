@@ -40,7 +40,7 @@ public:
   VOID    Pause () { mPauseCount++; }
 
 private:
-  TraceLog &mTrace;
+  TraceLog                 &mTrace;
   std::map<UINT32, UINT64>  mMsrs;
   UINT64                    mTsc = 0x1000;
   UINT64                    mTscStep = 1000000;

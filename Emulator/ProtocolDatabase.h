@@ -56,7 +56,7 @@ private:
   EFI_STATUS  InstallAndNotify (EFI_HANDLE *HandlePtr, EFI_GUID *Protocol, EFI_INTERFACE_TYPE Type, VOID *Interface, bool TakeFaults);
   EFI_STATUS  InstallOnHandle (EFI_HANDLE *HandlePtr, EFI_GUID *Protocol, EFI_INTERFACE_TYPE Type, VOID *Interface, bool TakeFaults);
 
-  TraceLog &mTrace;
+  TraceLog                                    &mTrace;
   FaultPlan                                   &mFaults;
   EventEngine                                 &mEvents;
   std::vector<std::unique_ptr<Handle>>        mHandles;

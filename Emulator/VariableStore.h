@@ -93,7 +93,7 @@ public:
 private:
   using Key = std::pair<std::u16string, std::string>;
 
-  TraceLog &mTrace;
+  TraceLog                    &mTrace;
   FaultPlan                   &mFaults;
   EventEngine                 &mEvents;
   std::map<Key, Variable>     mVariables;
