@@ -11,7 +11,7 @@
 
 set(TAVRI_EFI_CFLAGS
   --target=x86_64-unknown-windows
-  -std=c++17 -O2
+  -std=c++17 -Os
   -ffreestanding -nostdlibinc -fno-builtin-printf
   -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -mno-red-zone -fshort-wchar
