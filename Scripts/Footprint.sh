@@ -8,7 +8,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 
 image=build/TavriDxe.efi
-echo "== $image: $(stat -c %s "$image") bytes on disk (budget 8192)"
+echo "== $image: $(stat -c %s "$image") bytes on disk (budget 6144)"
 llvm-readobj-14 --sections "$image" | awk '/Name:/{n=$2} /VirtualSize:/{print "   " n " " $2}' | while read -r n v; do printf '   %-8s %6d bytes\n' "$n" "$((v))"; done
 
 su=$(mktemp -d)
