@@ -229,7 +229,12 @@ FruLineAddFieldValue (
           Code |= static_cast<UINT32>(Bytes[Bit / 8 + 1]) << (8 - Bit % 8);
         }
 
-        FruLineAddChar (Line, static_cast<CHAR8>((Code & 0x3F) + 0x20));
+        CHAR8  Char = static_cast<CHAR8>((Code & 0x3F) + 0x20);
+        if (Char == '\\') {
+          FruLineAdd (Line, "\\x5C");
+        } else {
+          FruLineAddChar (Line, Char);
+        }
       }
 
       break;

@@ -18,10 +18,10 @@ typedef struct {
 } FRU_ENCODED_FIELD;
 
 /**
-  Add the value of Field as text: 8-bit ASCII/Latin-1 as is, with bytes
-  outside printable ASCII and the backslash as \xHH; BCD plus two digits a
-  byte, high nibble first; 6-bit packed ASCII four characters per three bytes;
-  binary as 0x and hex digits.
+  Add the value of Field as text: 8-bit ASCII/Latin-1 as is, and 6-bit
+  packed ASCII four characters per three bytes, both with bytes outside
+  printable ASCII and the backslash as \xHH; BCD plus two digits a byte,
+  high nibble first; binary as 0x and hex digits.
 **/
 VOID
 FruLineAddFieldValue (
