@@ -4,9 +4,10 @@
 With no boot option, OVMF lands in its built-in shell, which runs startup.nsh
 from the ESP (a FAT image made with mtools). The script loads TavriDxe.efi and the KCS transport driver
 (whose installation runs the driver's IPMI-ready hooks and so installs the FRU
-access protocol), then runs FruTool.efi print, read, write (of an image bigger
-than one WriteFruData call carries), set, verify, a print of a FRU device
-the BMC does not have, and shuts the machine down.
+access protocol), then runs FruTool.efi print (once before the drivers are loaded), read, dump,
+write (of an image bigger than one WriteFruData call carries), set (once too
+long, once good), verify, a print of a FRU device the BMC does not have, and
+shuts the machine down.
 
 QEMU's BMC keeps Write FRU Data in memory only and never writes its FRU file
 back, so the shell saves the device into after.bin on the ESP with
@@ -39,6 +40,9 @@ READABLE = DEVICE_SIZE - 1
 
 STARTUP = r"""@echo -off
 fs0:
+echo "FRUTEST step no-protocol"
+FruTool.efi print
+echo "FRUTEST rc no-protocol %lasterror%"
 load TavriDxe.efi
 load KcsIpmiDxe.efi
 echo "FRUTEST step print"
@@ -46,6 +50,9 @@ FruTool.efi print
 echo "FRUTEST rc print %lasterror%"
 FruTool.efi read 0 before.bin 1023
 echo "FRUTEST rc read %lasterror%"
+echo "FRUTEST step dump"
+FruTool.efi dump 0 0 16
+echo "FRUTEST rc dump %lasterror%"
 FruTool.efi write 0 new.bin
 echo "FRUTEST rc write %lasterror%"
 echo "FRUTEST step set-too-long"
@@ -140,8 +147,12 @@ def check(build, result):
 
     want(result["rc"] == 0, "QEMU exit status %r (%s)" % (result["rc"], result["qemu"].strip()[-200:]))
     want("FRUTEST done" in console, "the shell script did not finish")
-    for step in ("print", "read", "write", "set", "verify", "print-after", "read-after"):
+    for step in ("print", "read", "dump", "write", "set", "verify", "print-after", "read-after"):
         want(rc(step) in ("0", "0x0"), "FruTool.efi %s ended with %s" % (step, rc(step)))
+    want(rc("no-protocol") not in (None, "0", "0x0") and "no FRU access protocol" in section("no-protocol"),
+         "FruTool.efi without the FRU access protocol did not fail clearly")
+    header = " ".join("%02X" % b for b in result["old"][:16])
+    want(("0000: " + header) in section("dump"), "dump does not show the device's first 16 bytes")
     want(rc("set-too-long") not in (None, "0", "0x0"), "a set that does not fit succeeded")
     want("would need the bytes up to" in section("set-too-long"), "the refused set does not say why")
     want(rc("missing-device") not in (None, "0", "0x0"), "print of a FRU device the BMC lacks succeeded")
