@@ -149,9 +149,9 @@ FruParseNumber (
     if ((*Text >= '0') && (*Text <= '9')) {
       Digit = static_cast<UINT64>(*Text - '0');
     } else if ((Base == 16) && (*Text >= 'a') && (*Text <= 'f')) {
-      Digit = static_cast<UINT64>(*Text - 'a' + 10);
+      Digit = static_cast<UINT64>(*Text - 'a') + 10;
     } else if ((Base == 16) && (*Text >= 'A') && (*Text <= 'F')) {
-      Digit = static_cast<UINT64>(*Text - 'A' + 10);
+      Digit = static_cast<UINT64>(*Text - 'A') + 10;
     } else {
       return FALSE;
     }

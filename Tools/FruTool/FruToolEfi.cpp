@@ -316,7 +316,7 @@ CommandWrite (
   }
 
   UINTN  Length = 0;
-  for ( ; File[Length] != 0 && Length < MAX_ARG_LENGTH; Length++) {
+  for ( ; (Length < MAX_ARG_LENGTH) && (File[Length] != 0); Length++) {
     mBackupName[Length] = File[Length];
   }
 

@@ -65,7 +65,7 @@ ReadImage (
   while ((Got = std::fread (Chunk, 1, sizeof (Chunk), File)) > 0) {
     Image.insert (Image.end (), Chunk, Chunk + Got);
     if (Image.size () > FRU_MAX_IMAGE_SIZE) {
-      std::fprintf (stderr, "frutool: %s is larger than the %zu bytes a FRU device addresses\n", Path, FRU_MAX_IMAGE_SIZE);
+      std::fprintf (stderr, "frutool: %s is larger than the %zu bytes a FRU device addresses\n", Path, static_cast<size_t>(FRU_MAX_IMAGE_SIZE));
       std::fclose (File);
       return false;
     }

@@ -380,7 +380,7 @@ FruParseDate (
     return FALSE;
   }
 
-  INT64  Total = (Days - DAYS_TO_1996) * 1440 + Hour * 60 + Minute;
+  INT64  Total = (Days - DAYS_TO_1996) * 1440 + static_cast<INT64>(Hour) * 60 + Minute;
   if ((Total < 0) || (Total > MAX_MINUTES)) {
     return FALSE;
   }
