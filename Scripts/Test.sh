@@ -18,5 +18,5 @@ ctest --test-dir build-sanitize --output-on-failure -L host "$@"
 
 # Bounded fuzz runs (libFuzzer with ASan and UBSan).
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_FUZZ=ON -DTAVRI_BUILD_EFI=OFF
-cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz
+cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz FruFormatFuzz
 ctest --test-dir build-fuzz --output-on-failure -L fuzz "$@"
