@@ -107,8 +107,9 @@ EFI_STATUS
 EventEngine::CreateEvent (UINT32 Type, EFI_TPL Tpl, EFI_EVENT_NOTIFY Notify, const VOID *Context, const EFI_GUID *Group, EFI_EVENT *Out, const char *Service)
 {
   EFI_STATUS   Injected = EFI_SUCCESS;
-  bool         Faulted  = mFaults.Take (Service, nullptr, &Injected);
-  std::string  Detail   = "type=" + Hex (Type) + " tpl=" + std::to_string (Tpl) + (Group != nullptr ? " group=" + GuidName (*Group) : "");
+  bool         Faulted  = mFaults.Take (Service, &Injected);
+  std::string  Detail   = "type=" + Hex (Type) + " tpl=" + std::to_string (Tpl) + (Context == nullptr ? " context=NULL" : " context=set") +
+                          (Group != nullptr ? " group=" + GuidName (*Group) : "");
 
   RequireTplAtMost (Service, TPL_NOTIFY);
   if (Faulted && EFI_ERROR (Injected)) {
@@ -151,7 +152,7 @@ EFI_STATUS
 EventEngine::CloseEvent (EFI_EVENT Handle)
 {
   EFI_STATUS  Injected = EFI_SUCCESS;
-  bool        Faulted  = mFaults.Take ("CloseEvent", nullptr, &Injected);
+  bool        Faulted  = mFaults.Take ("CloseEvent", &Injected);
 
   RequireTplAtMost ("CloseEvent", TPL_NOTIFY);
   if (Faulted && EFI_ERROR (Injected)) {

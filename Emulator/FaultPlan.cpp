@@ -31,6 +31,18 @@ FaultPlan::TakeNamed (const std::string &Key, EFI_STATUS *Status)
 bool
 FaultPlan::Take (const char *Service, const CHAR16 *VariableName, EFI_STATUS *Status)
 {
+  return Take (Service, mNamed.empty () || (VariableName == nullptr) ? std::string () : Narrow (VariableName), Status);
+}
+
+bool
+FaultPlan::Take (const char *Service, const EFI_GUID *Protocol, EFI_STATUS *Status)
+{
+  return Take (Service, mNamed.empty () || (Protocol == nullptr) ? std::string () : GuidName (*Protocol), Status);
+}
+
+bool
+FaultPlan::Take (const char *Service, const std::string &Qualifier, EFI_STATUS *Status)
+{
   mCalls++;
   if (mLogCalls) {
     mCallLog.push_back (Service);
@@ -46,7 +58,7 @@ FaultPlan::Take (const char *Service, const CHAR16 *VariableName, EFI_STATUS *St
     return false;
   }
 
-  if ((VariableName != nullptr) && TakeNamed (std::string (Service) + ":" + Narrow (VariableName), Status)) {
+  if (!Qualifier.empty () && TakeNamed (std::string (Service) + ":" + Qualifier, Status)) {
     return true;
   }
 

@@ -26,7 +26,8 @@ class FaultPlan {
 public:
   ///
   /// The next call of Service returns Status. "GetVariable:Name" and
-  /// "SetVariable:Name" apply to one variable only.
+  /// "SetVariable:Name" apply to one variable only, "LocateProtocol:GUID" and
+  /// "InstallProtocolInterface:GUID" to one protocol.
   ///
   void   FailNext (const std::string &Service, EFI_STATUS Status) { mNamed[Service] = Status; }
 
@@ -46,9 +47,12 @@ public:
   ///
   /// Called once at the start of every service call the driver makes. Counts
   /// the call and tells whether a fault applies to it, and which status.
-  /// Service must be a string that lives for the program's life.
+  /// Service must be a string that lives for the program's life; the
+  /// variable or protocol the call is about picks a named fault for it.
   ///
+  bool   Take (const char *Service, EFI_STATUS *Status) { return Take (Service, std::string (), Status); }
   bool   Take (const char *Service, const CHAR16 *VariableName, EFI_STATUS *Status);
+  bool   Take (const char *Service, const EFI_GUID *Protocol, EFI_STATUS *Status);
 
   ///
   /// A new boot forgets the named faults; a counted fault stays armed.
@@ -56,6 +60,7 @@ public:
   void   ForgetNamed () { mNamed.clear (); }
 
 private:
+  bool   Take (const char *Service, const std::string &Qualifier, EFI_STATUS *Status);
   bool   TakeNamed (const std::string &Key, EFI_STATUS *Status);
 
   std::map<std::string, EFI_STATUS>  mNamed;

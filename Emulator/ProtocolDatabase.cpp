@@ -37,7 +37,7 @@ EFI_STATUS
 ProtocolDatabase::RegisterProtocolNotify (EFI_GUID *Protocol, EFI_EVENT EventHandle, VOID **Key)
 {
   EFI_STATUS   Injected = EFI_SUCCESS;
-  bool         Faulted  = mFaults.Take ("RegisterProtocolNotify", nullptr, &Injected);
+  bool         Faulted  = mFaults.Take ("RegisterProtocolNotify", &Injected);
   std::string  Detail   = (Protocol != nullptr) ? GuidName (*Protocol) : "NULL";
 
   mEvents.RequireTplAtMost ("RegisterProtocolNotify", TPL_NOTIFY);
@@ -106,7 +106,7 @@ EFI_STATUS
 ProtocolDatabase::InstallOnHandle (EFI_HANDLE *HandlePtr, EFI_GUID *Protocol, EFI_INTERFACE_TYPE Type, VOID *Interface, bool TakeFaults)
 {
   EFI_STATUS   Injected = EFI_SUCCESS;
-  bool         Faulted  = TakeFaults && mFaults.Take ("InstallProtocolInterface", nullptr, &Injected);
+  bool         Faulted  = TakeFaults && mFaults.Take ("InstallProtocolInterface", Protocol, &Injected);
   std::string  Detail   = (Protocol != nullptr) ? GuidName (*Protocol) : "NULL";
 
   mEvents.RequireTplAtMost ("InstallProtocolInterface", TPL_NOTIFY);
@@ -175,7 +175,7 @@ EFI_STATUS
 ProtocolDatabase::LocateProtocol (EFI_GUID *Protocol, VOID *Registration, VOID **Interface)
 {
   EFI_STATUS   Injected = EFI_SUCCESS;
-  bool         Faulted  = mFaults.Take ("LocateProtocol", nullptr, &Injected);
+  bool         Faulted  = mFaults.Take ("LocateProtocol", Protocol, &Injected);
   std::string  Detail   = (Protocol != nullptr) ? GuidName (*Protocol) : "NULL";
 
   mEvents.RequireTplAtMost ("LocateProtocol", TPL_NOTIFY);
