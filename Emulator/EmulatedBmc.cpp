@@ -165,44 +165,50 @@ EmulatedBmc::IsWriteProtected (UINT8 DeviceId, UINT32 Offset, UINT32 Length) con
   return false;
 }
 
-Bytes
-EmulatedBmc::Serve (UINT8 NetFunction, UINT8 Command, const Bytes &Data, const BmcFault *Fault)
+void
+EmulatedBmc::Serve (UINT8 NetFunction, UINT8 Command, const UINT8 *Data, size_t DataSize, const BmcFault *Fault, Bytes &Reply)
 {
+  //
+  // Reply is the BMC's one reply buffer, reused from exchange to exchange.
+  //
   if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CompletionCode)) {
-    return { Fault->Value };
+    Reply.assign ({ Fault->Value });
+    return;
   }
 
   if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::Raw)) {
-    return Fault->Reply;
+    Reply.assign (Fault->Reply.begin (), Fault->Reply.end ());
+    return;
   }
 
-  if (NetFunction != IPMI_NETFN_STORAGE) {
-    return { IPMI_COMP_CODE_INVALID_COMMAND };
+  bool  Read  = (NetFunction == IPMI_NETFN_STORAGE) && (Command == IPMI_STORAGE_READ_FRU_DATA);
+  bool  Write = (NetFunction == IPMI_NETFN_STORAGE) && (Command == IPMI_STORAGE_WRITE_FRU_DATA);
+  if (!Read && !Write) {
+    Reply.assign ({ IPMI_COMP_CODE_INVALID_COMMAND });
+    return;
   }
 
-  if (Command == IPMI_STORAGE_READ_FRU_DATA) {
-    if (Data.size () != sizeof (IPMI_READ_FRU_DATA_REQUEST)) {
-      return { COMP_CODE_REQUEST_LENGTH_INVALID };
-    }
+  if ((Read && (DataSize != sizeof (IPMI_READ_FRU_DATA_REQUEST))) || (Write && (DataSize < IPMI_WRITE_FRU_DATA_REQUEST_HEADER + 1))) {
+    Reply.assign ({ COMP_CODE_REQUEST_LENGTH_INVALID });
+    return;
+  }
 
-    auto  Device = mFru.find (Data[0]);
-    if (Device == mFru.end ()) {
-      return { IPMI_COMP_CODE_OUT_OF_RANGE };
-    }
+  auto    Device = mFru.find (Data[0]);
+  UINT32  Offset = Data[1] | (static_cast<UINT32>(Data[2]) << 8);
+  if ((Device == mFru.end ()) || (Offset >= Device->second.size ())) {
+    Reply.assign ({ IPMI_COMP_CODE_OUT_OF_RANGE });
+    return;
+  }
 
-    UINT32  Offset = Data[1] | (static_cast<UINT32>(Data[2]) << 8);
-    UINT32  Count  = Data[3];
-    if (Offset >= Device->second.size ()) {
-      return { IPMI_COMP_CODE_OUT_OF_RANGE };
-    }
-
-    Count = std::min<UINT32>(Count, static_cast<UINT32>(Device->second.size () - Offset));
+  const Bytes  &Contents = Device->second;
+  if (Read) {
+    UINT32  Count = std::min<UINT32>(Data[3], static_cast<UINT32>(Contents.size () - Offset));
     if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::ShortRead)) {
       Count = std::min<UINT32>(Count, Fault->Value);
     }
 
-    Bytes  Reply = { IPMI_COMP_CODE_NORMAL, static_cast<UINT8>(Count) };
-    Reply.insert (Reply.end (), Device->second.begin () + Offset, Device->second.begin () + Offset + Count);
+    Reply.assign ({ IPMI_COMP_CODE_NORMAL, static_cast<UINT8>(Count) });
+    Reply.insert (Reply.end (), Contents.begin () + Offset, Contents.begin () + Offset + Count);
     if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CountField)) {
       //
       // Claim another count; a larger claim comes with that many data bytes,
@@ -210,46 +216,28 @@ EmulatedBmc::Serve (UINT8 NetFunction, UINT8 Command, const Bytes &Data, const B
       //
       for (UINT32 Extra = Count; Extra < Fault->Value; Extra++) {
         UINT32  At = Offset + Extra;
-        Reply.push_back ((At < Device->second.size ()) ? Device->second[At] : 0xEE);
+        Reply.push_back ((At < Contents.size ()) ? Contents[At] : 0xEE);
       }
 
       Reply[1] = Fault->Value;
     }
 
-    return Reply;
+    return;
   }
 
-  if (Command == IPMI_STORAGE_WRITE_FRU_DATA) {
-    if (Data.size () < IPMI_WRITE_FRU_DATA_REQUEST_HEADER + 1) {
-      return { COMP_CODE_REQUEST_LENGTH_INVALID };
-    }
-
-    auto  Device = mFru.find (Data[0]);
-    if (Device == mFru.end ()) {
-      return { IPMI_COMP_CODE_OUT_OF_RANGE };
-    }
-
-    UINT32  Offset = Data[1] | (static_cast<UINT32>(Data[2]) << 8);
-    UINT32  Count  = static_cast<UINT32>(Data.size () - IPMI_WRITE_FRU_DATA_REQUEST_HEADER);
-    if (Offset >= Device->second.size ()) {
-      return { IPMI_COMP_CODE_OUT_OF_RANGE };
-    }
-
-    Count = std::min<UINT32>(Count, static_cast<UINT32>(Device->second.size () - Offset));
-    if (IsWriteProtected (Data[0], Offset, Count)) {
-      return { IPMI_COMP_CODE_WRITE_PROTECTED };
-    }
-
-    std::copy (Data.begin () + IPMI_WRITE_FRU_DATA_REQUEST_HEADER, Data.begin () + IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Count, Device->second.begin () + Offset);
-    UINT8  Written = static_cast<UINT8>(Count);
-    if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CountField)) {
-      Written = Fault->Value;
-    }
-
-    return { IPMI_COMP_CODE_NORMAL, Written };
+  UINT32  Count = std::min<UINT32>(static_cast<UINT32>(DataSize - IPMI_WRITE_FRU_DATA_REQUEST_HEADER), static_cast<UINT32>(Contents.size () - Offset));
+  if (IsWriteProtected (Data[0], Offset, Count)) {
+    Reply.assign ({ IPMI_COMP_CODE_WRITE_PROTECTED });
+    return;
   }
 
-  return { IPMI_COMP_CODE_INVALID_COMMAND };
+  std::copy (Data + IPMI_WRITE_FRU_DATA_REQUEST_HEADER, Data + IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Count, Device->second.begin () + Offset);
+  UINT8  Written = static_cast<UINT8>(Count);
+  if ((Fault != nullptr) && (Fault->What == BmcFault::Kind::CountField)) {
+    Written = Fault->Value;
+  }
+
+  Reply.assign ({ IPMI_COMP_CODE_NORMAL, Written });
 }
 
 EFI_STATUS
@@ -264,19 +252,11 @@ EmulatedBmc::Send (
   UINT8                    *ResponseDataSize
   )
 {
-  BmcRequest  Request;
-
-  Request.NetFunction = NetFunction;
-  Request.Lun         = Lun;
-  Request.Command     = Command;
-  Request.This        = This;
-  Request.Capacity    = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
-  if ((CommandData != nullptr) && (CommandDataSize > 0)) {
-    Request.Data.assign (CommandData, CommandData + CommandDataSize);
-  }
+  UINT8  Capacity = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
 
   //
-  // The next queued fault that applies to this command, if any.
+  // The counted fault, or else the next queued fault that applies to this
+  // command, if any.
   //
   BmcFault  Fault;
   bool      HaveFault = false;
@@ -289,7 +269,7 @@ EmulatedBmc::Send (
 
   for (auto It = mFaults.begin (); !HaveFault && It != mFaults.end (); ++It) {
     if ((It->ForCommand == 0) || (It->ForCommand == Command)) {
-      Fault     = *It;
+      Fault     = std::move (*It);
       HaveFault = true;
       mFaults.erase (It);
       break;
@@ -297,6 +277,7 @@ EmulatedBmc::Send (
   }
 
   EFI_STATUS  Status = EFI_SUCCESS;
+  mReply.clear ();
   if ((This != &mTransport) || (ResponseData == nullptr) || (ResponseDataSize == nullptr) ||
       ((CommandDataSize > 0) && (CommandData == nullptr)))
   {
@@ -304,26 +285,40 @@ EmulatedBmc::Send (
   } else if (HaveFault && (Fault.What == BmcFault::Kind::TransportError)) {
     Status = Fault.Status;
   } else {
-    Bytes  Reply = Serve (NetFunction, Command, Request.Data, HaveFault ? &Fault : nullptr);
-    if (Reply.size () > *ResponseDataSize) {
+    Serve (NetFunction, Command, CommandData, CommandDataSize, HaveFault ? &Fault : nullptr, mReply);
+    if (mReply.size () > *ResponseDataSize) {
       Status = EFI_BUFFER_TOO_SMALL;
+      mReply.clear ();
     } else {
-      if (!Reply.empty ()) {
-        std::memcpy (ResponseData, Reply.data (), Reply.size ());
+      if (!mReply.empty ()) {
+        std::memcpy (ResponseData, mReply.data (), mReply.size ());
       }
 
-      *ResponseDataSize = static_cast<UINT8>(Reply.size ());
-      Request.Response  = Reply;
+      *ResponseDataSize = static_cast<UINT8>(mReply.size ());
       if (HaveFault && (Fault.What == BmcFault::Kind::Raw)) {
         Status = Fault.Status;
       }
     }
   }
 
-  Request.Status = Status;
+  //
+  // With the trace off (a long fuzz run), nothing is kept: Exchanges ()
+  // still counts.
+  //
   if (!mBoard.Log ().Recording ()) {
-    mRequests.push_back (std::move (Request));
     return Status;
+  }
+
+  BmcRequest  Request;
+  Request.NetFunction = NetFunction;
+  Request.Lun         = Lun;
+  Request.Command     = Command;
+  Request.This        = This;
+  Request.Capacity    = Capacity;
+  Request.Status      = Status;
+  Request.Response    = mReply;
+  if ((CommandData != nullptr) && (CommandDataSize > 0)) {
+    Request.Data.assign (CommandData, CommandData + CommandDataSize);
   }
 
   mBoard.Record (

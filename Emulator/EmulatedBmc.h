@@ -88,6 +88,9 @@ public:
   void         FailExchange (UINT64 Nth, const BmcFault &Fault);
   UINT64       Exchanges () const { return mExchanges; }
 
+  ///
+  /// Every request served and its reply, while the board's trace records.
+  ///
   const std::vector<BmcRequest> &Requests () const { return mRequests; }
   void         ClearRequests () { mRequests.clear (); }
 
@@ -97,7 +100,7 @@ public:
   EFI_STATUS   Send (IPMI_TRANSPORT_PROTOCOL *This, UINT8 NetFunction, UINT8 Lun, UINT8 Command, const UINT8 *CommandData, UINT8 CommandDataSize, UINT8 *ResponseData, UINT8 *ResponseDataSize);
 
 private:
-  Bytes        Serve (UINT8 NetFunction, UINT8 Command, const Bytes &Data, const BmcFault *Fault);
+  void         Serve (UINT8 NetFunction, UINT8 Command, const UINT8 *Data, size_t DataSize, const BmcFault *Fault, Bytes &Reply);
   bool         IsWriteProtected (UINT8 DeviceId, UINT32 Offset, UINT32 Length) const;
 
   EmulatedBoard                 &mBoard;
@@ -109,6 +112,7 @@ private:
   std::vector<Range>            mProtected;
   std::deque<BmcFault>          mFaults;
   std::vector<BmcRequest>       mRequests;
+  Bytes                         mReply;
   UINT64                        mExchanges = 0;
   UINT64                        mFailAt = 0;          ///< 0: no counted fault
   BmcFault                      mFailFault;
