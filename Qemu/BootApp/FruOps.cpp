@@ -200,7 +200,8 @@ WaitForBmc (
 {
   EFI_STATUS  Status = EFI_NOT_READY;
   UINT32      Tries  = 0;
-  UINT8       LastCode = 0;
+  EFI_STATUS  FirstStatus = EFI_SUCCESS;
+  UINT8       FirstCode   = 0;
   UINT64      Start = AsmReadTsc ();
 
   while (Tries < WAIT_BMC_TRIES) {
@@ -210,7 +211,11 @@ WaitForBmc (
     Tries++;
     Response[0] = 0xFF;
     Status      = Ipmi->SendIpmiCommand (Ipmi, IPMI_NETFN_APP, 0, IPMI_APP_GET_DEVICE_ID, NULL, 0, Response, &Size);
-    LastCode    = Response[0];
+    if (Tries == 1) {
+      FirstStatus = Status;
+      FirstCode   = Response[0];
+    }
+
     if (!EFI_ERROR (Status) && (Size >= 1) && (Response[0] == IPMI_COMP_CODE_NORMAL)) {
       break;
     }
@@ -225,8 +230,10 @@ WaitForBmc (
   PutHex (Status, 16);
   Put (" tries=");
   PutDec (Tries);
-  Put (" last-code=");
-  PutHex (LastCode, 2);
+  Put (" first-status=");
+  PutHex (FirstStatus, 16);
+  Put (" first-code=");
+  PutHex (FirstCode, 2);
   Put (" tsc=");
   PutDec (AsmReadTsc () - Start);
   Put ("\n");

@@ -124,6 +124,7 @@ def run_openipmi(build, work, timeout):
     """Boot against ipmi_sim; returns the result, the witness's findings and
     ipmitool's fru print. ipmi_sim is stopped on every path."""
     image = OI.board_fru()
+    OI.exit_on_signals()
     with OI.IpmiSim(work, write_fru(work, image)) as sim:
         result = run_qemu(build, work, timeout, image, Q.extern_bmc_args(sim.vm_port))
         problems = witness_standard_write(sim, image)

@@ -11,6 +11,7 @@ PID on every path out of a `with IpmiSim(...)` block.
 """
 
 import os
+import signal
 import socket
 import subprocess
 import time
@@ -82,12 +83,25 @@ def bound(port, table, state):
     return False
 
 
+def _ancestors():
+    """This process and the processes that started it."""
+    pids, pid = set(), os.getpid()
+    while pid > 1 and pid not in pids:
+        pids.add(pid)
+        try:
+            with open("/proc/%d/stat" % pid) as f:
+                pid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except OSError:
+            break
+    return pids
+
+
 def leftovers(marker):
-    """PIDs of processes (other than this one) whose command line mentions
-    marker, e.g. the work directory of a run."""
-    found = []
+    """PIDs of processes (other than this one and those that started it) whose
+    command line mentions marker, e.g. the work directory of a run."""
+    found, mine = [], _ancestors()
     for pid in os.listdir("/proc"):
-        if not pid.isdigit() or int(pid) == os.getpid():
+        if not pid.isdigit() or int(pid) in mine:
             continue
         try:
             with open("/proc/%s/cmdline" % pid, "rb") as f:
@@ -99,6 +113,15 @@ def leftovers(marker):
         if marker in cmdline and not zombie:
             found.append((int(pid), cmdline.strip()))
     return found
+
+
+def exit_on_signals():
+    """Turn SIGTERM, SIGINT and SIGHUP into SystemExit, so that every `with`
+    block stops what it started when the test is stopped from outside."""
+    def leave(signum, frame):
+        raise SystemExit(128 + signum)
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(sig, leave)
 
 
 class IpmiSim:
