@@ -2,7 +2,8 @@
 # The driver's main job: builds TavriDxe.efi, boots it on real UEFI firmware
 # (OVMF in QEMU's q35 machine, with QEMU's simulated BMC on KCS serving a FRU
 # file) and prints what it did, boot by boot. "--emulated" runs it on the
-# emulated board instead and prints the full trace.
+# emulated board instead and prints the full trace; "--bmc openipmi" boots
+# against OpenIPMI's ipmi_sim and prints ipmitool's view of the FRU device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 Scripts/Setup.sh
@@ -10,5 +11,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 if [ "${1:-}" = "--emulated" ]; then
   exec build/Tools/TavriRun
+fi
+if [ "${1:-}" = "--bmc" ] && [ "${2:-}" = "openipmi" ]; then
+  exec python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-run-openipmi --bmc openipmi
 fi
 exec python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-run

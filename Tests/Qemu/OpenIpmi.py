@@ -11,6 +11,7 @@ PID on every path out of a `with IpmiSim(...)` block.
 """
 
 import os
+import shutil
 import signal
 import socket
 import subprocess
@@ -142,7 +143,8 @@ class IpmiSim:
         self.conf = os.path.join(self.work, "lan.conf")
         self.emu = os.path.join(self.work, "bmc.emu")
         self.state = os.path.join(self.work, "ipmi_sim-state")
-        os.makedirs(self.state, exist_ok=True)
+        shutil.rmtree(self.state, ignore_errors=True)
+        os.makedirs(self.state)
         with open(self.conf, "w") as f:
             f.write('name "tavri"\n'
                     "set_working_mc 0x20\n"
