@@ -577,7 +577,8 @@ EFI_STATUS
 EmulatedBoard::DoCreateEvent (UINT32 Type, EFI_TPL Tpl, EFI_EVENT_NOTIFY Notify, const VOID *Context, const EFI_GUID *Group, EFI_EVENT *Out, const char *Service)
 {
   EFI_STATUS   Status = EFI_SUCCESS;
-  std::string  Detail = "type=" + Hex (Type) + " tpl=" + std::to_string (Tpl) + (Group != nullptr ? " group=" + GuidName (*Group) : "");
+  std::string  Detail = "type=" + Hex (Type) + " tpl=" + std::to_string (Tpl) + (Context == nullptr ? " context=NULL" : " context=set") +
+                        (Group != nullptr ? " group=" + GuidName (*Group) : "");
 
   if (TakeFault (Service, &Status) && EFI_ERROR (Status)) {
     Record (Service, Detail + " -> " + StatusName (Status), Tpl, Type, Status);
@@ -803,7 +804,7 @@ EmulatedBoard::InstallOnHandle (EFI_HANDLE *HandlePtr, EFI_GUID *Protocol, EFI_I
   EFI_STATUS   Status = EFI_SUCCESS;
   std::string  Detail = (Protocol != nullptr) ? GuidName (*Protocol) : "NULL";
 
-  if (TakeFault ("InstallProtocolInterface", &Status) && EFI_ERROR (Status)) {
+  if ((TakeFault (("InstallProtocolInterface:" + Detail).c_str (), &Status) || TakeFault ("InstallProtocolInterface", &Status)) && EFI_ERROR (Status)) {
     Record ("InstallProtocolInterface", Detail + " -> " + StatusName (Status), 0, 0, Status);
     return Status;
   }
@@ -868,7 +869,7 @@ EmulatedBoard::DoLocateProtocol (EFI_GUID *Protocol, VOID *Registration, VOID **
   EFI_STATUS   Status = EFI_SUCCESS;
   std::string  Detail = (Protocol != nullptr) ? GuidName (*Protocol) : "NULL";
 
-  if (TakeFault ("LocateProtocol", &Status) && EFI_ERROR (Status)) {
+  if ((TakeFault (("LocateProtocol:" + Detail).c_str (), &Status) || TakeFault ("LocateProtocol", &Status)) && EFI_ERROR (Status)) {
     Record ("LocateProtocol", Detail + " -> " + StatusName (Status), 0, 0, Status);
     return Status;
   }

@@ -142,7 +142,8 @@ public:
   /// Make the next call of a service ("CreateEvent", "CreateEventEx",
   /// "RegisterProtocolNotify", "CloseEvent", "LocateProtocol",
   /// "InstallProtocolInterface", "GetVariable", "SetVariable") return Status;
-  /// "GetVariable:Name" and "SetVariable:Name" apply to one variable only.
+  /// "GetVariable:Name" and "SetVariable:Name" apply to one variable only,
+  /// "LocateProtocol:GUID" and "InstallProtocolInterface:GUID" to one protocol.
   /// An error status changes nothing; a warning lets the call do its work and
   /// then returns the warning.
   ///

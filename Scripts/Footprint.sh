@@ -8,11 +8,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 
 image=build/TavriDxe.efi
-echo "== $image: $(stat -c %s "$image") bytes on disk (budget 8192)"
+echo "== $image: $(stat -c %s "$image") bytes on disk (budget 6144)"
 llvm-readobj-14 --sections "$image" | awk '/Name:/{n=$2} /VirtualSize:/{print "   " n " " $2}' | while read -r n v; do printf '   %-8s %6d bytes\n' "$n" "$((v))"; done
 
 su=$(mktemp -d)
-flags="--target=x86_64-unknown-windows -std=c++17 -O2 -ffreestanding -nostdlibinc -fno-exceptions -fno-rtti -mno-red-zone -fshort-wchar -fno-asynchronous-unwind-tables -mno-sse -mno-mmx -mno-80387 -msoft-float -fstack-usage -IInclude -ITavriDxe"
+flags="--target=x86_64-unknown-windows -std=c++17 -Os -ffreestanding -nostdlibinc -fno-exceptions -fno-rtti -mno-red-zone -fshort-wchar -fno-asynchronous-unwind-tables -mno-sse -mno-mmx -mno-80387 -msoft-float -fstack-usage -IInclude -ITavriDxe"
 for src in TavriDxe/*.cpp TavriDxe/Fru/*.cpp TavriDxe/Platform/FirmwareServices.cpp; do
   clang-14 $flags -c "$src" -o "$su/$(basename "$src").obj" -fstack-usage
 done

@@ -19,6 +19,32 @@ UINT32  mIioConfigAttributes = 0;
 constexpr UINT16  HOB_ALIGNMENT = 8;
 
 /**
+  Compare a GUID HOB's name with gIioSourceHobGuid, byte by byte: the name is
+  HOB data, read as bytes, whatever its alignment.
+
+  @param[in]  Name  The 16 bytes of the HOB's name.
+
+  @retval TRUE   The HOB is the IIO source HOB.
+  @retval FALSE  It is another HOB.
+**/
+STATIC
+BOOLEAN
+IsIioSourceHobName (
+  IN CONST UINT8  *Name
+  )
+{
+  CONST UINT8  *Wanted = reinterpret_cast<CONST UINT8 *>(&gIioSourceHobGuid);
+
+  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
+    if (Name[Index] != Wanted[Index]) {
+      return FALSE;
+    }
+  }
+
+  return TRUE;
+}
+
+/**
   Find the IIO source HOB in the HOB list.
 
   A HOB whose length is shorter than its header would never move the walk on,
@@ -53,14 +79,11 @@ FindIioSourceHob (
       return NULL;
     }
 
-    if ((Header->HobType == EFI_HOB_TYPE_GUID_EXTENSION) && (Header->HobLength >= sizeof (EFI_HOB_GUID_TYPE))) {
-      CONST UINT64  *Name   = reinterpret_cast<CONST UINT64 *>(Hob + sizeof (EFI_HOB_GENERIC_HEADER));
-      CONST UINT64  *Wanted = reinterpret_cast<CONST UINT64 *>(&gIioSourceHobGuid);
-
-      if ((Name[0] == Wanted[0]) && (Name[1] == Wanted[1])) {
-        *DataSize = Header->HobLength - sizeof (EFI_HOB_GUID_TYPE);
-        return Hob + sizeof (EFI_HOB_GUID_TYPE);
-      }
+    if ((Header->HobType == EFI_HOB_TYPE_GUID_EXTENSION) && (Header->HobLength >= sizeof (EFI_HOB_GUID_TYPE)) &&
+        IsIioSourceHobName (Hob + sizeof (EFI_HOB_GENERIC_HEADER)))
+    {
+      *DataSize = Header->HobLength - sizeof (EFI_HOB_GUID_TYPE);
+      return Hob + sizeof (EFI_HOB_GUID_TYPE);
     }
 
     Hob += Header->HobLength;

@@ -20,6 +20,10 @@ constexpr UINT8   RESET_CONTROL_FULL_RESET = 0x0E;
                               or the preset was stored and the reset requested.
   @retval EFI_BAD_BUFFER_SIZE The variable is smaller than 524 bytes; it is
                               left alone, with no write and no reset.
+  @retval EFI_UNSUPPORTED     The preset is not in force but the variable is
+                              volatile: a reset would lose the stored preset
+                              and come back to the same mismatch on every
+                              boot, so there is no write and no reset.
   @retval other               The error of GetVariable (nothing changed) or of
                               SetVariable (no reset).
 **/
@@ -59,6 +63,10 @@ EnforcePowerManagementPreset (
 
   if (InForce) {
     return EFI_SUCCESS;
+  }
+
+  if ((Attributes & EFI_VARIABLE_NON_VOLATILE) == 0) {
+    return EFI_UNSUPPORTED;
   }
 
   for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {

@@ -7,11 +7,14 @@
 # Compiles the sources with clang for the x86-64 UEFI target (freestanding, no
 # red zone, 16-bit wchar_t, no exceptions or RTTI) and links them with lld-link
 # into <name>.efi in the build tree: a PE32+ image with base relocations, no
-# C or C++ runtime and no imports.
+# C or C++ runtime and no imports. The image is linked at base 0, so that a DXE
+# core places it wherever it allocates pages instead of first asking for an
+# address that is not RAM, and carries a CodeView debug entry naming
+# <name>.pdb, from which the core's log prints the module's name.
 
 set(TAVRI_EFI_CFLAGS
   --target=x86_64-unknown-windows
-  -std=c++17 -O2
+  -std=c++17 -Os
   -ffreestanding -nostdlibinc -fno-builtin-printf
   -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -mno-red-zone -fshort-wchar
@@ -46,7 +49,8 @@ function(add_efi_image NAME)
     OUTPUT "${image}"
     COMMAND ${TAVRI_EFI_LINK} /nologo /nodefaultlib /dll /machine:x64
             /subsystem:${EFI_SUBSYSTEM} /entry:${EFI_ENTRY}
-            /opt:ref /opt:icf /merge:.rdata=.text
+            /opt:ref /opt:icf /merge:.rdata=.text /base:0
+            /debug /pdb:${CMAKE_CURRENT_BINARY_DIR}/${NAME}.pdb /pdbaltpath:${NAME}.pdb
             /map:${CMAKE_CURRENT_BINARY_DIR}/${NAME}.map
             /out:${image} ${objects}
     DEPENDS ${objects}

@@ -5,7 +5,8 @@
   A busy BMC (completion code 0x81) is waited for and asked again, up to
   FRU_BUSY_RETRIES times per chunk. A reply that moves nothing is treated the
   same way, so that no reply can hold a transfer in a loop. A short reply is
-  not an error: the next command continues where it stopped.
+  not an error: the next command continues where it stopped. A read takes no
+  more bytes than the reply carries, by the length the transport reports.
 **/
 
 #include "../TavriDxe.h"
@@ -20,6 +21,11 @@ constexpr UINT8  FRU_BUSY_RETRIES = 3;
 
 constexpr UINT8  FRU_READ_RESPONSE_CAPACITY  = 255;
 constexpr UINT8  FRU_WRITE_RESPONSE_CAPACITY = IPMI_WRITE_FRU_DATA_RESPONSE_SIZE;
+
+///
+/// FRU devices are addressed with 16-bit offsets: a write must end inside them.
+///
+constexpr UINT32  FRU_ADDRESS_SPACE_SIZE = 0x10000;
 
 IPMI_TRANSPORT_PROTOCOL  *mIpmiTransport = NULL;
 
@@ -38,14 +44,17 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
 
   The response area is cleared before every send, so that bytes a short
   response leaves out read as 0, never as what an earlier send left there.
-  Progress is the count byte of the response (byte 1): a reply with completion
-  code 0x00 and a count of 0 moves nothing and is retried like a busy one.
+  Progress is the count byte of the response (byte 1); for a read it is also
+  held to the data bytes the response carries, when the transport reports a
+  length of at least the two header bytes. A reply with completion code 0x00
+  that moves nothing is retried like a busy one.
 
   @param[in]   Command       IPMI command.
   @param[in]   Request       The request, already built.
   @param[in]   RequestSize   Its length.
   @param[out]  Response      Response area of Capacity bytes.
   @param[in]   Capacity      Size of the response area.
+  @param[out]  Moved         Bytes the reply moved, on success.
   @param[out]  DataSize      The caller's count, set to 0 on failure.
 
   @retval EFI_SUCCESS          Completion code 0x00 with progress.
@@ -63,6 +72,7 @@ ExchangeFruChunk (
   IN  UINT8  RequestSize,
   OUT UINT8  *Response,
   IN  UINT8  Capacity,
+  OUT UINT8  *Moved,
   OUT UINTN  *DataSize
   )
 {
@@ -91,7 +101,18 @@ ExchangeFruChunk (
       return Status;
     }
 
-    if ((Response[0] == IPMI_COMP_CODE_NORMAL) && (Response[1] != 0)) {
+    *Moved = Response[1];
+    if ((Command == IPMI_STORAGE_READ_FRU_DATA) && (ResponseSize >= IPMI_READ_FRU_DATA_RESPONSE_HEADER) &&
+        (*Moved > ResponseSize - IPMI_READ_FRU_DATA_RESPONSE_HEADER))
+    {
+      //
+      // The count byte claims more than the reply carries: take what it does
+      // carry, so that no byte the BMC never sent is presented as FRU data.
+      //
+      *Moved = static_cast<UINT8>(ResponseSize - IPMI_READ_FRU_DATA_RESPONSE_HEADER);
+    }
+
+    if ((Response[0] == IPMI_COMP_CODE_NORMAL) && (*Moved != 0)) {
       return EFI_SUCCESS;
     }
 
@@ -139,6 +160,7 @@ ReadFruData (
   UINT16      RequestOffset;
   UINT8       Chunk;
   UINT8       Taken;
+  UINT8       Moved;
 
   if ((DataSize == NULL) || (Buffer == NULL) || (*DataSize == 0)) {
     return EFI_INVALID_PARAMETER;
@@ -153,12 +175,12 @@ ReadFruData (
     Request[2] = static_cast<UINT8>(RequestOffset >> 8);
     Request[3] = Chunk;
 
-    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, sizeof (Response), DataSize);
+    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, sizeof (Response), &Moved, DataSize);
     if (Status != EFI_SUCCESS) {
       return Status;
     }
 
-    Taken     = (Response[1] > Chunk) ? Chunk : Response[1];
+    Taken     = (Moved > Chunk) ? Chunk : Moved;
     *DataSize = static_cast<UINT16>(static_cast<UINT16>(*DataSize) - Taken);
     for (UINT8 Index = 0; Index < Taken; Index++) {
       Buffer[Total + Index] = Response[IPMI_READ_FRU_DATA_RESPONSE_HEADER + Index];
@@ -177,7 +199,9 @@ ReadFruData (
 
   The count still to write is held to 8 bits after the first chunk, so a
   request above 271 bytes writes fewer; the count returned says how many. A
-  reply that claims more bytes than were sent counts as the bytes sent.
+  reply that claims more bytes than were sent counts as the bytes sent. A
+  write that would run past offset 0xFFFF is refused before anything is sent:
+  the offset would wrap to the start of the device, over its header.
 **/
 EFI_STATUS
 EFIAPI
@@ -195,8 +219,9 @@ WriteFruData (
   UINT16      RequestOffset;
   UINT8       Chunk;
   UINT8       Written;
+  UINT8       Moved;
 
-  if ((DataSize == NULL) || (Buffer == NULL)) {
+  if ((DataSize == NULL) || (Buffer == NULL) || (*DataSize > FRU_ADDRESS_SPACE_SIZE - Offset)) {
     return EFI_INVALID_PARAMETER;
   }
 
@@ -217,13 +242,14 @@ WriteFruData (
                static_cast<UINT8>(IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Chunk),
                Response,
                sizeof (Response),
+               &Moved,
                DataSize
                );
     if (Status != EFI_SUCCESS) {
       return Status;
     }
 
-    Written       = (Response[1] > Chunk) ? Chunk : Response[1];
+    Written       = (Moved > Chunk) ? Chunk : Moved;
     Total        += Written;
     RequestOffset = static_cast<UINT16>(RequestOffset + Written);
     *DataSize     = static_cast<UINT8>(static_cast<UINT8>(*DataSize) - Written);

@@ -188,21 +188,99 @@ TEST_F (FruTest, ReplyWithoutProgressEndsInsteadOfLooping) {
   EXPECT_EQ (Board.Bmc ().Requests ().size (), 2u);
 }
 
-TEST_F (FruTest, ShortResponseNeverCopiesStaleBytes) {
-  UINT8  Buffer[32];
-  UINTN  Size = sizeof (Buffer);
+TEST_F (FruTest, ReplyClaimingMoreThanItCarriesIsAShortReply) {
+  UINT8        Buffer[32];
+  UINTN        Size = sizeof (Buffer);
+  const Bytes  &Device = Board.Bmc ().Fru (0);
 
   std::fill (std::begin (Buffer), std::end (Buffer), 0xCC);
   //
-  // The second reply claims 16 bytes but carries none: what it leaves out
-  // must read as 0, not as the first chunk's data still in the response area.
+  // The first reply claims 16 bytes and carries 8; the second claims 16 and
+  // carries none, which moves nothing and is sent again. No byte the BMC never
+  // sent may reach the caller as FRU data.
   //
-  Board.Bmc ().QueueRaw ({ 0x00, 16, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16 });
+  Bytes  Eight = { 0x00, 16 };
+  Eight.insert (Eight.end (), Device.begin (), Device.begin () + 8);
+  Board.Bmc ().QueueRaw (Eight);
   Board.Bmc ().QueueRaw ({ 0x00, 16 });
   ASSERT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 32u);
-  EXPECT_EQ (Buffer[0], 1);
-  EXPECT_EQ (Bytes (Buffer + 16, Buffer + 32), Bytes (16, 0));
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0, 16 }, { 8, 16 }, { 8, 16 }, { 24, 8 } }));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 32), Bytes (Device.begin (), Device.begin () + 32));
+
+  //
+  // Such replies four times running end the read: nothing carried, nothing taken.
+  //
+  Board.Bmc ().ClearRequests ();
+  for (int Index = 0; Index < 4; Index++) {
+    Board.Bmc ().QueueRaw ({ 0x00, 16 });
+  }
+
+  Size = sizeof (Buffer);
+  EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+}
+
+namespace {
+
+//
+// A transport that leaves the response length at the capacity it was given,
+// as transports that never report it do.
+//
+EFI_STATUS EFIAPI
+SendKeepingCapacity (
+  IPMI_TRANSPORT_PROTOCOL  *This,
+  UINT8                    NetFunction,
+  UINT8                    Lun,
+  UINT8                    Command,
+  UINT8                    *CommandData,
+  UINT8                    CommandDataSize,
+  UINT8                    *ResponseData,
+  UINT8                    *ResponseDataSize
+  )
+{
+  UINT8       Capacity = *ResponseDataSize;
+  EmulatedBmc &Bmc     = EmulatedBoard::Active ()->Bmc ();
+  EFI_STATUS  Status   = Bmc.Send (Bmc.Transport (), NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+
+  (VOID)This;
+  *ResponseDataSize = Capacity;
+  return Status;
+}
+
+}  // namespace
+
+TEST (FruTransport, LengthLeftAtCapacityReadsAsBefore) {
+  EmulatedBoard            Board;
+  BootScript               Script;
+  IPMI_TRANSPORT_PROTOCOL  Transport = { 0, SendKeepingCapacity };
+  Bytes                    Device (256);
+
+  for (size_t Index = 0; Index < Device.size (); Index++) {
+    Device[Index] = static_cast<UINT8>(0xFF - Index);
+  }
+
+  Board.Bmc ().SetFruDevice (0, Device);
+  Script.InstallIpmiTransport = false;
+  Script.AfterHooks = [&Board, &Transport]() { Board.InstallProtocol (gIpmiTransportProtocolGuid, &Transport); };
+  Board.RunBoot (Script);
+  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+  ASSERT_NE (Fru, nullptr);
+
+  //
+  // With no length to go by, the count byte alone says what was carried: a
+  // reply claiming 16 and carrying 8 is taken whole, the rest read as 0.
+  //
+  UINT8  Buffer[40];
+  UINTN  Size = sizeof (Buffer);
+  Board.Bmc ().ClearRequests ();
+  Board.Bmc ().QueueRaw ({ 0x00, 16, 1, 2, 3, 4, 5, 6, 7, 8 });
+  ASSERT_EQ (Fru->ReadFruData (0, 0x20, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 40u);
+  EXPECT_EQ (Bytes (Buffer, Buffer + 16), (Bytes { 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0 }));
+  EXPECT_EQ (Bytes (Buffer + 16, Buffer + 40), Bytes (Device.begin () + 0x30, Device.begin () + 0x48));
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 3u);
 }
 
 TEST_F (FruTest, WriteProtectedSecondChunkKeepsTheFirst) {
@@ -286,6 +364,141 @@ TEST_F (FruTest, RejectedArgumentsSendNothing) {
   EXPECT_EQ (Fru->WriteFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 0u);
   EXPECT_TRUE (Board.Bmc ().Requests ().empty ());
+}
+
+TEST_F (FruTest, ReadSizesAndDeviceIdReachTheRequests) {
+  static UINT8  Buffer[300];
+  struct {
+    UINTN  Asked;
+    Chunks Expected;
+  } Reads[] = {
+    { 1, { { 0x40, 1 } } },
+    { 17, { { 0x40, 16 }, { 0x50, 1 } } },
+  };
+
+  for (const auto &R : Reads) {
+    Board.Bmc ().ClearRequests ();
+    UINTN  Size = R.Asked;
+    EXPECT_EQ (Fru->ReadFruData (0, 0x40, &Size, Buffer), EFI_SUCCESS) << R.Asked;
+    EXPECT_EQ (Size, R.Asked);
+    EXPECT_EQ (ReadRequests (), R.Expected) << R.Asked;
+  }
+
+  Board.Bmc ().ClearRequests ();
+  UINTN  Size = 300;
+  ASSERT_EQ (Fru->ReadFruData (0, 0x100, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Size, 300u);
+  ASSERT_EQ (Board.Bmc ().Requests ().size (), 19u);
+  EXPECT_EQ (ReadRequests ().back (), (std::pair<unsigned, unsigned> { 0x100 + 288, 12 }));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 300), Bytes (Board.Bmc ().Fru (0).begin () + 0x100, Board.Bmc ().Fru (0).begin () + 0x100 + 300));
+
+  //
+  // Another device: its ID is request byte 0 of reads and writes alike.
+  //
+  Board.Bmc ().SetFruDevice (5, Bytes (64, 0x5E));
+  Board.Bmc ().ClearRequests ();
+  Size = 4;
+  ASSERT_EQ (Fru->ReadFruData (5, 0, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (Bytes (Buffer, Buffer + 4), Bytes (4, 0x5E));
+  UINT8  Data[3] = { 7, 8, 9 };
+  Size = sizeof (Data);
+  ASSERT_EQ (Fru->WriteFruData (5, 0x10, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Board.Bmc ().Requests ()[0].Data, (Bytes { 5, 0, 0, 4 }));
+  EXPECT_EQ (Board.Bmc ().Requests ()[1].Data, (Bytes { 5, 0x10, 0, 7, 8, 9 }));
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (5).begin () + 0x10, Board.Bmc ().Fru (5).begin () + 0x13), (Bytes { 7, 8, 9 }));
+}
+
+TEST_F (FruTest, WriteBusyErrorsAndShortWrites) {
+  UINT8  Data[20];
+  for (UINT8 Index = 0; Index < sizeof (Data); Index++) {
+    Data[Index] = static_cast<UINT8>(0xA0 + Index);
+  }
+
+  //
+  // Busy three times on the first chunk: waited out, the write completes.
+  //
+  UINTN  Size = sizeof (Data);
+  Board.Bmc ().QueueBusy (3, IPMI_STORAGE_WRITE_FRU_DATA);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x400, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Size, 20u);
+  EXPECT_EQ (WriteRequests (), (Chunks { { 0x400, 16 }, { 0x400, 16 }, { 0x400, 16 }, { 0x400, 16 }, { 0x410, 4 } }));
+  EXPECT_EQ (Waits (), 3u);
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x400, Board.Bmc ().Fru (0).begin () + 0x414), Bytes (Data, Data + 20));
+
+  //
+  // Busy four times: EFI_TIMEOUT after four sends.
+  //
+  Board.Bmc ().ClearRequests ();
+  Size = sizeof (Data);
+  Board.Bmc ().QueueBusy (4, IPMI_STORAGE_WRITE_FRU_DATA);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x400, &Size, Data), EFI_TIMEOUT);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+
+  //
+  // The transport fails on the second chunk: its status, count 0, the first
+  // chunk stays written.
+  //
+  Board.Bmc ().ClearRequests ();
+  Size = sizeof (Data);
+  Bytes  Before = Board.Bmc ().Fru (0);
+  Board.Bmc ().QueueCountField (16, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc ().QueueTransportError (EFI_NO_RESPONSE, IPMI_STORAGE_WRITE_FRU_DATA);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x500, &Size, Data), EFI_NO_RESPONSE);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x500, Board.Bmc ().Fru (0).begin () + 0x510), Bytes (Data, Data + 16));
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x510, Board.Bmc ().Fru (0).begin () + 0x514), Bytes (Before.begin () + 0x510, Before.begin () + 0x514));
+
+  //
+  // A short write: the BMC takes 6 of 16; the next chunk starts 6 further on
+  // with the caller's next bytes.
+  //
+  Board.Bmc ().ClearRequests ();
+  Size = sizeof (Data);
+  Board.Bmc ().QueueCountField (6, IPMI_STORAGE_WRITE_FRU_DATA);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x600, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Size, 20u);
+  EXPECT_EQ (WriteRequests (), (Chunks { { 0x600, 16 }, { 0x606, 14 } }));
+  EXPECT_EQ (Board.Bmc ().Requests ()[1].Data[3], Data[6]);
+  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x600, Board.Bmc ().Fru (0).begin () + 0x614), Bytes (Data, Data + 20));
+}
+
+TEST_F (FruTest, WritePastTheEndOfTheAddressSpaceIsRefused) {
+  static UINT8  Data[300];
+
+  struct {
+    UINT16      Offset;
+    UINTN       Asked;
+    EFI_STATUS  Expected;
+  } Cases[] = {
+    { 0xFFF0, 16, EFI_SUCCESS },              // ends exactly at 0xFFFF
+    { 0xFFFF, 1, EFI_SUCCESS },
+    { 0xFFF0, 17, EFI_INVALID_PARAMETER },    // would wrap over the header at 0
+    { 0xFFFF, 2, EFI_INVALID_PARAMETER },
+    { 0xFF00, 300, EFI_INVALID_PARAMETER },
+    { 0x0000, 0x10001, EFI_INVALID_PARAMETER },
+    { 0xFFFF, 0, EFI_SUCCESS },               // nothing to write
+  };
+
+  for (const auto &Case : Cases) {
+    Board.Bmc ().ClearRequests ();
+    UINTN  Size = Case.Asked;
+    EXPECT_EQ (Fru->WriteFruData (0, Case.Offset, &Size, Data), Case.Expected) << std::hex << Case.Offset << " " << Case.Asked;
+    if (Case.Expected == EFI_INVALID_PARAMETER) {
+      EXPECT_EQ (Size, Case.Asked) << "count untouched";
+      EXPECT_TRUE (Board.Bmc ().Requests ().empty ()) << "nothing sent";
+    } else {
+      EXPECT_EQ (Size, Case.Asked);
+    }
+  }
+
+  //
+  // Reads keep wrapping: nothing is destroyed by them.
+  //
+  Board.Bmc ().ClearRequests ();
+  UINTN  Size = 17;
+  EXPECT_EQ (Fru->ReadFruData (0, 0xFFF0, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0xFFF0, 16 }, { 0x0000, 1 } }));
 }
 
 TEST (TscDelay, TicksFollowThePlatformRatio) {
