@@ -80,6 +80,8 @@ SCENARIOS = [
       [{"lo": 0x360, "fault": "count", "count": 0xFF}], written=32),
     S("count byte 16 with only 6 bytes carried, read", "read", 0x380, 32, EFI_SUCCESS, 32,
       {0x380: 1, 0x386: 1, 0x396: 1}, [{"lo": 0x380, "fault": "count", "count": 16, "carry": 6}]),
+    S("count byte 16 with no data carried moves nothing, read", "read", 0x1C0, 16, EFI_SUCCESS, 16, {0x1C0: 2},
+      [{"lo": 0x1C0, "fault": "count", "count": 16, "carry": 0}]),
     S("no progress 3 times, then data, read", "read", 0x3A0, 16, EFI_SUCCESS, 16, {0x3A0: 4},
       [{"lo": 0x3A0, "times": 3, "fault": "zero"}]),
     S("no progress 4 times, read", "read", 0x3B0, 16, EFI_DEVICE_ERROR, 0, {0x3B0: 4},

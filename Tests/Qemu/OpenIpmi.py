@@ -68,9 +68,25 @@ def free_udp_port():
         return s.getsockname()[1]
 
 
-def bound(port, table, state):
-    """True when /proc/net/<table> lists 127.0.0.1:port (or any address) in
-    the given state: 0A listening for tcp, 07 bound for udp."""
+def socket_inodes(pid):
+    """Inodes of the sockets a process holds open."""
+    inodes = set()
+    try:
+        for fd in os.listdir("/proc/%d/fd" % pid):
+            try:
+                target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+            except OSError:
+                continue
+            if target.startswith("socket:["):
+                inodes.add(target[8:-1])
+    except OSError:
+        pass
+    return inodes
+
+
+def bound(port, table, state, inodes):
+    """True when /proc/net/<table> lists 127.0.0.1:port in the given state
+    (0A listening for tcp, 07 bound for udp) on one of the given sockets."""
     try:
         with open("/proc/net/" + table) as f:
             rows = f.read().splitlines()[1:]
@@ -79,7 +95,7 @@ def bound(port, table, state):
     for row in rows:
         cols = row.split()
         addr, hexport = cols[1].split(":")
-        if int(hexport, 16) == port and cols[3] == state and addr in ("0100007F", "00000000"):
+        if int(hexport, 16) == port and cols[3] == state and addr == "0100007F" and cols[9] in inodes:
             return True
     return False
 
@@ -167,8 +183,8 @@ class IpmiSim:
                     "mc_enable 0x20\n" % (FRU_SIZE, self.fru_path))
 
     def start(self, timeout=30):
-        """Start ipmi_sim with SIGPIPE ignored and wait until its VM port
-        listens and its LAN port is bound."""
+        """Start ipmi_sim with SIGPIPE ignored and wait until its own sockets
+        listen on the VM port and are bound to the LAN port."""
         assert self.proc is None or self.proc.poll() is not None
         cmd = ["sh", "-c", 'trap "" PIPE; exec ipmi_sim -c "$1" -f "$2" -s "$3" -n',
                "ipmi_sim", self.conf, self.emu, self.state]
@@ -180,7 +196,8 @@ class IpmiSim:
         while time.time() < deadline:
             if self.proc.poll() is not None:
                 raise RuntimeError("ipmi_sim exited with %r: %s" % (self.proc.returncode, Q.read_file(self.log_path)[-2000:]))
-            if bound(self.vm_port, "tcp", TCP_LISTEN) and bound(self.lan_port, "udp", UDP_BOUND):
+            inodes = socket_inodes(self.proc.pid)
+            if bound(self.vm_port, "tcp", TCP_LISTEN, inodes) and bound(self.lan_port, "udp", UDP_BOUND, inodes):
                 return
             time.sleep(0.05)
         self.stop()
