@@ -247,6 +247,8 @@ def check_scenario(k, s, op, reqs, image, witness):
         problems.append("count %d, expected %d" % (count, s["count"]))
     if s["kind"] == "wait-bmc":
         return problems
+    if s["rules"] and not any(e["fault"] for e in reqs):
+        problems.append("the link's fault never fired")
     seen = {}
     for e in reqs:
         if e.get("kind") == s["kind"]:
