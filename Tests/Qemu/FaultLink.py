@@ -108,14 +108,14 @@ class FrameSplitter:
 
 
 class Rule:
-    def __init__(self, spec):
-        self.spec = spec
-        self.cmd = spec["cmd"]
-        self.dev = spec.get("dev", 0)
-        self.lo = spec["lo"]
-        self.hi = spec.get("hi", self.lo + 1)
-        self.times = spec.get("times", 1)
-        self.fault = spec["fault"]
+    def __init__(self, params):
+        self.params = params
+        self.cmd = params["cmd"]
+        self.dev = params.get("dev", 0)
+        self.lo = params["lo"]
+        self.hi = params.get("hi", self.lo + 1)
+        self.times = params.get("times", 1)
+        self.fault = params["fault"]
         self.fired = {}
 
     def take(self, cmd, dev, offset):
@@ -221,12 +221,12 @@ class Link:
         self.log(**event)
 
         if rule is not None and rule.fault in ("cc", "zero"):
-            cc = rule.spec["cc"] if rule.fault == "cc" else 0
+            cc = rule.params["cc"] if rule.fault == "cc" else 0
             rsp = reply_to(msg, cc, b"" if rule.fault == "cc" else b"\x00")
             self.send_qemu(ident, rsp, "link")
             return
         if rule is not None and rule.fault == "short" and kind == "write":
-            msg = msg[:6 + rule.spec["keep"]]
+            msg = msg[:6 + rule.params["keep"]]
         if fru is not None and kind == "write":
             self.log(ev="fwd", id=ident, dev=dev, off=offset, data=msg[6:].hex())
         self.pending[msg[0]] = (ident, rule, fru)
@@ -257,14 +257,14 @@ class Link:
             return
         if msg[3] == 0 and len(msg) > 4:
             if fault == "short" and kind == "read":
-                keep = rule.spec["keep"]
+                keep = rule.params["keep"]
                 msg = msg[:4] + bytes([keep]) + msg[5:5 + keep]
             elif fault == "count":
                 data = msg[5:]
-                if kind == "read" and "carry" in rule.spec:
-                    carry = rule.spec["carry"]
+                if kind == "read" and "carry" in rule.params:
+                    carry = rule.params["carry"]
                     data = (data + bytes([PAD_BYTE]) * carry)[:carry]
-                msg = msg[:4] + bytes([rule.spec["count"]]) + data
+                msg = msg[:4] + bytes([rule.params["count"]]) + data
         self.send_qemu(ident, msg, "link" if fault in ("short", "count") else "bmc")
 
     def send_qemu(self, ident, msg, source):
@@ -318,7 +318,7 @@ def main():
     parser.add_argument("--log", required=True)
     args = parser.parse_args()
     with open(args.rules) as f:
-        rules = [Rule(spec) for spec in json.load(f)]
+        rules = [Rule(params) for params in json.load(f)]
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
