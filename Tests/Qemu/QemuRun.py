@@ -132,3 +132,27 @@ def free_port():
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+def fat_image(path, files, size_mb=16):
+    """A FAT disk image holding files ({name in the root: host path}), for an
+    ESP the guest writes to: QEMU's fat:rw directory does not carry new guest
+    files back reliably. Built and read with mtools."""
+    if os.path.exists(path):
+        os.remove(path)
+    with open(path, "wb") as f:
+        f.truncate(size_mb * 1024 * 1024)
+    subprocess.run(["mformat", "-i", path, "-v", "ESP", "::"], check=True, timeout=60)
+    for name, source in files.items():
+        subprocess.run(["mcopy", "-i", path, source, "::/" + name], check=True, timeout=60)
+
+
+def fat_read(path, name):
+    """The bytes of file name in the root of a FAT image, or None."""
+    proc = subprocess.run(["mtype", "-i", path, "::/" + name], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=60)
+    return proc.stdout if proc.returncode == 0 else None
+
+
+def disk_args(image):
+    return ["-drive", "file=" + image + ",format=raw"]

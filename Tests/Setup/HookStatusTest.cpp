@@ -26,7 +26,7 @@ constexpr UINT32  BS_RT    = EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNT
 const std::u16string  PmName  = u"SocketPowerManagementConfig";
 const std::u16string  IioName = u"SocketIioConfig";
 
-using HOOK = EFI_STATUS (*)(VOID);
+using HOOK = EFI_STATUS (EFIAPI *)(VOID);
 
 //
 // Selector 1 with byte 87 at 14 instead of 15: out of force.
@@ -256,7 +256,7 @@ TEST (HookStatus, FruHooksAndTheCmosReadBack) {
   //
   // The CMOS hook returns the byte it reads back after writing the marker.
   //
-  auto  Cmos = Bench.Board.Image ().Symbol<UINTN (*)(VOID)>("WriteCmosBootMarker");
+  auto  Cmos = Bench.Board.Image ().Symbol<UINTN (EFIAPI *)(VOID)>("WriteCmosBootMarker");
   Bench.Board.SetExtendedCmos (0x01, 0x99);
   EXPECT_EQ (Cmos (), 0x55u);
   EXPECT_EQ (Bench.Board.ExtendedCmos (0x01), 0x55) << "index 0x81 of the extended bank";

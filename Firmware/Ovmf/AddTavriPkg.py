@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""Put TavriPkg into OvmfPkgX64's platform description and flash layout.
+
+DSC: a [Components] section with the IIO HOB PEIM (built from source) and the
+two binary DXE drivers. FDF: the PEIM into PEIFV after PlatformPei; TavriDxe,
+then the KCS IPMI transport, at the end of DXEFV; and a rule for binary DXE
+drivers, which OvmfPkg's FDF lacks. The edits start from the pristine files
+(kept beside them as *.orig), so running this again gives the same result; a
+file whose content would not change is not rewritten, so EDK2's build does
+not parse the platform again for nothing.
+
+Usage: AddTavriPkg.py EDK2_SOURCE_DIR
+"""
+
+import os
+import shutil
+import sys
+
+DSC_COMPONENTS = """
+################################################################################
+#
+# TavriPkg: TavriDxe and the IPMI transport it waits for, and a test PEIM that
+# leaves the IIO source HOB.
+#
+################################################################################
+[Components]
+  TavriPkg/IioHobPei/IioHobPei.inf
+  TavriPkg/TavriDxe/TavriDxe.inf
+  TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
+"""
+
+FDF_PEIM = "INF  TavriPkg/IioHobPei/IioHobPei.inf\n"
+
+FDF_DXE = """
+#
+# TavriDxe before the platform's IPMI transport: the transport's installation
+# runs TavriDxe's hooks, so TavriDxe must have registered for it first. The
+# transport's dependency holds TavriDxe's (both variable services), and within
+# one dispatch pass the DXE core starts drivers in the order of this volume.
+#
+INF  TavriPkg/TavriDxe/TavriDxe.inf
+INF  TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
+"""
+
+FDF_RULE = """
+[Rule.Common.DXE_DRIVER.BINARY]
+  FILE DRIVER = $(NAMED_GUID) {
+    DXE_DEPEX DXE_DEPEX Optional      |.depex
+    PE32      PE32                    |.efi
+    UI        STRING="$(MODULE_NAME)" Optional
+    VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+"""
+
+
+def pristine(path):
+    orig = path + ".orig"
+    if not os.path.exists(orig):
+        shutil.copy2(path, orig)
+    with open(orig, newline="") as f:
+        return f.read()
+
+
+def insert_after(text, anchor, addition):
+    at = text.index(anchor) + len(anchor)
+    return text[:at] + addition + text[at:]
+
+
+def insert_before(text, anchor, addition):
+    at = text.index(anchor)
+    return text[:at] + addition + text[at:]
+
+
+def write_if_changed(path, text):
+    with open(path, newline="") as f:
+        if f.read() == text:
+            return
+    with open(path, "w", newline="") as f:
+        f.write(text)
+
+
+def crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n")
+
+
+def main():
+    src = sys.argv[1]
+    dsc = os.path.join(src, "OvmfPkg", "OvmfPkgX64.dsc")
+    fdf = os.path.join(src, "OvmfPkg", "OvmfPkgX64.fdf")
+
+    text = pristine(dsc)
+    write_if_changed(dsc, text + crlf(DSC_COMPONENTS))
+
+    text = pristine(fdf)
+    text = insert_after(text, "INF  OvmfPkg/PlatformPei/PlatformPei.inf\r\n", crlf(FDF_PEIM))
+    text = insert_after(text, "!include OvmfPkg/OvmfTpmDxe.fdf.inc\r\n", crlf(FDF_DXE))
+    write_if_changed(fdf, text + crlf(FDF_RULE))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,235 @@
+/** @file
+  Boot option of the firmware test: looks at what TavriDxe left, as an OS
+  loader would find the platform. It loads no driver and signals nothing; the
+  firmware dispatched TavriDxe and the IPMI transport from its volume, and the
+  boot manager signalled ready-to-boot before starting this app.
+
+  On its first run it seeds the two setup variables (the power-management
+  preset out of force, the IIO import switch on) and resets, so that the next
+  boot's DXE phase finds them. On every later run it reports on debug port
+  0xE9 what the variables hold, whether the FRU access protocol is installed
+  and how it answers, then shuts the platform down.
+**/
+
+#include <Uefi.h>
+#include <Guid/SocketIioConfig.h>
+#include <Guid/SocketPowerManagementConfig.h>
+#include <Protocol/FruAccess.h>
+
+#include "../Common/ReportPort.h"
+
+extern "C" {
+EFI_STATUS EFIAPI PlatformCheckAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_SYSTEM_TABLE *SystemTable);
+}
+
+namespace {
+
+constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
+constexpr UINT32  NV_BS    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
+
+EFI_GUID  gPlatformCheckGuid = { 0x3F0C8E25, 0x6B1D, 0x4E7A, { 0x9C, 0x42, 0x1D, 0x5E, 0x77, 0x08, 0xA3, 0x61 } };
+
+EFI_BOOT_SERVICES     *Bs;
+EFI_RUNTIME_SERVICES  *Rt;
+
+UINT8  mIioVariable[SOCKET_IIO_CONFIG_SIZE];
+
+///
+/// The byte the test PEIM leaves at each data offset of the IIO source HOB.
+///
+UINT8
+PeiHobByte (
+  UINTN  Index
+  )
+{
+  return static_cast<UINT8>(Index * 7 + 0x5A);
+}
+
+/**
+  Store both setup variables as a platform's setup would: the preset of
+  selector 1 with byte 87 at 14 instead of 15, and the IIO import switch on.
+**/
+VOID
+SeedVariables (
+  VOID
+  )
+{
+  UINT8  Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
+
+  for (UINTN Index = 0; Index < sizeof (Pm); Index++) {
+    Pm[Index] = 0;
+  }
+
+  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
+  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
+    Pm[Entry.Offset] = Entry.Value[1];
+  }
+
+  Pm[87] = 14;
+  for (UINTN Index = 0; Index < sizeof (mIioVariable); Index++) {
+    mIioVariable[Index] = 0;
+  }
+
+  mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
+  Put ("TAVRI ");
+  PutStatus ("seed.pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (Pm), Pm));
+  PutStatus (" seed.iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mIioVariable), mIioVariable));
+  Put ("\n");
+}
+
+VOID
+ReportPreset (
+  VOID
+  )
+{
+  UINT8       Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
+  UINTN       Size       = sizeof (Pm);
+  UINT32      Attributes = 0;
+  UINTN       InForce    = 0;
+  EFI_STATUS  Status;
+
+  Status = Rt->GetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, &Attributes, &Size, Pm);
+  Put ("TAVRI pm ");
+  PutStatus ("status", Status);
+  if (EFI_ERROR (Status)) {
+    Put ("\n");
+    return;
+  }
+
+  UINT8  Selector = Pm[PM_PRESET_SELECTOR_OFFSET];
+  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
+    InForce += ((Selector < PM_PRESET_COUNT) && (Pm[Entry.Offset] == Entry.Value[Selector])) ? 1 : 0;
+  }
+
+  Put (" selector=");
+  PutDec (Selector);
+  Put (" in-force=");
+  PutDec (InForce);
+  Put ("/9\n");
+}
+
+VOID
+ReportIio (
+  VOID
+  )
+{
+  UINTN       Size       = sizeof (mIioVariable);
+  UINT32      Attributes = 0;
+  UINTN       Matching   = 0;
+  EFI_STATUS  Status;
+
+  Status = Rt->GetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, &Attributes, &Size, mIioVariable);
+  Put ("TAVRI iio ");
+  PutStatus ("status", Status);
+  if (EFI_ERROR (Status)) {
+    Put ("\n");
+    return;
+  }
+
+  for (const IIO_COPY_RANGE &Range : IioCopyMap) {
+    for (UINTN Socket = 0; Socket < IIO_IMPORTED_SOCKETS; Socket++) {
+      for (UINTN Index = 0; Index < Range.Length; Index++) {
+        UINT8  Held = mIioVariable[Range.VarOffset + Socket * Range.VarStride + Index];
+        Matching += (Held == PeiHobByte (Range.HobOffset + Socket * Range.HobStride + Index)) ? 1 : 0;
+      }
+    }
+  }
+
+  Put (" size=");
+  PutDec (Size);
+  Put (" from-pei-hob=");
+  PutDec (Matching);
+  Put ("/");
+  PutDec (IioCopyMapBytes ());
+  Put (" switch=");
+  PutDec (mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET]);
+  Put ("\n");
+}
+
+VOID
+ReportFru (
+  VOID
+  )
+{
+  FRU_ACCESS_PROTOCOL  *Fru = NULL;
+  EFI_STATUS           Status;
+  UINT8                Data[256];
+  UINTN                Size;
+
+  Status = Bs->LocateProtocol (&gFruAccessProtocolGuid, NULL, reinterpret_cast<VOID **>(&Fru));
+  Put ("TAVRI fru-protocol ");
+  PutStatus ("status", Status);
+  Put ("\n");
+  if (EFI_ERROR (Status)) {
+    return;
+  }
+
+  Size   = 16;
+  Status = Fru->ReadFruData (0, 0, &Size, Data);
+  Put ("TAVRI fru-read ");
+  PutStatus ("status", Status);
+  Put (" count=");
+  PutDec (Size);
+  Put (" header=");
+  for (UINTN Index = 0; Index < 8 && Index < Size; Index++) {
+    PutHex (Data[Index], 2);
+  }
+
+  Put ("\n");
+
+  //
+  // A write that would run past offset 0xFFFF is refused before anything is
+  // sent, and leaves the count as it was.
+  //
+  Size   = 17;
+  Status = Fru->WriteFruData (0, 0xFFF0, &Size, Data);
+  Put ("TAVRI fru-write-past-end ");
+  PutStatus ("status", Status);
+  Put (" count=");
+  PutDec (Size);
+  Put ("\n");
+}
+
+}  // namespace
+
+/**
+  Seed the setup variables on the first run; report on every later run.
+**/
+EFI_STATUS
+EFIAPI
+PlatformCheckAppEntryPoint (
+  IN EFI_HANDLE        ImageHandle,
+  IN EFI_SYSTEM_TABLE  *SystemTable
+  )
+{
+  UINT32  Run  = 0;
+  UINTN   Size = sizeof (Run);
+
+  (VOID)ImageHandle;
+  Bs = SystemTable->BootServices;
+  Rt = SystemTable->RuntimeServices;
+  ReportInit (SystemTable);
+
+  if (EFI_ERROR (Rt->GetVariable (u"TavriPlatformCheckRun", &gPlatformCheckGuid, NULL, &Size, &Run))) {
+    Run = 0;
+  }
+
+  Run++;
+  Rt->SetVariable (u"TavriPlatformCheckRun", &gPlatformCheckGuid, NV_BS, sizeof (Run), &Run);
+  Put ("TAVRI app-run ");
+  PutDec (Run);
+  Put ("\n");
+
+  if (Run == 1) {
+    SeedVariables ();
+    Put ("TAVRI reset to bring the seeded variables to the next boot\n");
+    Rt->ResetSystem (EfiResetCold, EFI_SUCCESS, 0, NULL);
+  }
+
+  ReportPreset ();
+  ReportIio ();
+  ReportFru ();
+  Put ("TAVRI done\n");
+  Rt->ResetSystem (EfiResetShutdown, EFI_SUCCESS, 0, NULL);
+  return EFI_SUCCESS;
+}

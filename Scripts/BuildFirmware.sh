@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Builds OVMF (OvmfPkgX64: DEBUG, GCC5, 4 MiB flash, Secure Boot as Debian
+# builds it) from Debian's edk2 source package with TavriPkg inside: TavriDxe
+# and the KCS IPMI transport as binary DXE drivers, and the test PEIM that
+# leaves the IIO source HOB. The EDK2 tree and its build live in a cache
+# outside the repo, keyed by the EDK2 version and our patch to it, and are
+# reused: when only the .efi files changed, only the flash image is made again.
+#
+# Usage: Scripts/BuildFirmware.sh [BUILD_DIR]    (default: build, which must
+#        hold TavriDxe.efi and KcsIpmiDxe.efi)
+# Makes: BUILD_DIR/firmware/OVMF_CODE.fd                 TavriDxe, then the transport
+#        BUILD_DIR/firmware/OVMF_CODE.transport-first.fd the transport with no
+#                                                       dependency, started first
+#        BUILD_DIR/firmware/edk2                        the EDK2 source tree used
+# Cache: $TAVRI_CACHE, else ~/.cache/tavri.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+build=$(realpath "${1:-build}")
+cache=${TAVRI_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tavri}
+flags=(-a X64 -t GCC5 -b DEBUG -p OvmfPkg/OvmfPkgX64.dsc -DFD_SIZE_4MB -DSECURE_BOOT_ENABLE=TRUE)
+SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+started=$(date +%s)
+say() { echo "BuildFirmware: $*"; }
+took() { echo "$(( $(date +%s) - $1 )) s"; }
+
+for image in TavriDxe.efi KcsIpmiDxe.efi; do
+  [ -f "$build/$image" ] || { say "$build/$image is missing: build the project first" >&2; exit 1; }
+done
+
+#
+# What EDK2's build needs.
+#
+need=()
+for pkg in nasm acpica-tools uuid-dev python3-distutils build-essential dpkg-dev; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
+if [ "${#need[@]}" -gt 0 ]; then
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+
+#
+# Source entries, derived from the machine's own binary entries, when apt
+# knows no source package yet.
+#
+known_versions() { apt-cache showsrc edk2 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -V; }
+if [ -z "$(known_versions)" ]; then
+  say "adding deb-src entries beside the machine's deb entries"
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$f" ] && [ "$(basename "$f")" != tavri-deb-src.sources ] || continue
+    awk 'BEGIN { RS = ""; ORS = "\n\n" }
+         /(^|\n)Types:[^\n]*(^|[ \t])deb([ \t]|\n|$)/ && !/(^|\n)Enabled: *no/ {
+           sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' "$f"
+  done | $SUDO tee /etc/apt/sources.list.d/tavri-deb-src.sources >/dev/null
+  { cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } \
+    | sed -n 's/^deb \(.*\)/deb-src \1/p' | $SUDO tee /etc/apt/sources.list.d/tavri-deb-src.list >/dev/null
+  $SUDO apt-get update -qq || true
+fi
+version=$(known_versions | tail -1)
+[ -n "$version" ] || { say "apt knows no edk2 source package" >&2; exit 1; }
+
+#
+# The EDK2 tree with our patch, and BaseTools: made once per version and patch.
+#
+patches=("$repo"/Firmware/Ovmf/*.patch)
+root=$cache/edk2-$version-$(cat "${patches[@]}" | sha256sum | cut -c1-12)
+src=$root/src
+if [ ! -f "$root/source.ready" ]; then
+  step=$(date +%s)
+  rm -rf "$root"
+  mkdir -p "$root/dl"
+  (cd "$root/dl" && apt-get source --download-only -qq "edk2=$version" 2>&1 | grep -v "unsandboxed" || true)
+  dpkg-source -x "$root"/dl/edk2_*.dsc "$src" >/dev/null
+  for p in "${patches[@]}"; do
+    patch -d "$src" -p1 --binary --quiet < "$p"
+  done
+  make -C "$src/BaseTools" -j"$(nproc)" >"$root/basetools.log" 2>&1 || { tail -30 "$root/basetools.log"; exit 1; }
+  touch "$root/source.ready"
+  say "EDK2 $version fetched, patched, BaseTools built in $(took "$step") ($root)"
+fi
+
+set +u
+set --
+export WORKSPACE=$src PACKAGES_PATH=$src:$root/stage EDK_TOOLS_PATH=$src/BaseTools
+# shellcheck disable=SC1091
+. "$src/edksetup.sh" BaseTools >/dev/null
+set -u
+
+#
+# TavriPkg staged beside the tree: its files, our two images and their
+# dependency expressions. The staged copy is replaced only when it changes.
+#
+stage=$root/stage/TavriPkg
+rm -rf "$stage.new"
+mkdir -p "$stage.new"
+cp -r "$repo"/Firmware/TavriPkg/. "$stage.new"
+cp "$build/TavriDxe.efi" "$stage.new/TavriDxe/"
+cp "$build/KcsIpmiDxe.efi" "$stage.new/KcsIpmiDxe/"
+decs=("$src/MdePkg/MdePkg.dec" "$repo/Firmware/TavriPkg/TavriPkg.dec")
+depex() { python3 "$repo/Firmware/Ovmf/MakeDepex.py" GenDepex "$1" "$2" "${decs[@]}"; }
+depex "$stage.new/TavriDxe/TavriDxe.depex" "$repo/Firmware/TavriPkg/TavriDxe/TavriDxe.dxs"
+depex "$stage.new/KcsIpmiDxe/KcsIpmiDxe.depex" "$repo/Firmware/TavriPkg/KcsIpmiDxe/KcsIpmiDxe.dxs"
+depex "$root/KcsIpmiDxe.transport-first.depex" "$repo/Tests/Firmware/KcsIpmiDxeTooEarly.dxs"
+if diff -rq "$stage.new" "$stage" >/dev/null 2>&1; then
+  rm -rf "$stage.new"
+else
+  rm -rf "$stage"
+  mv "$stage.new" "$stage"
+fi
+python3 "$repo/Firmware/Ovmf/AddTavriPkg.py" "$src"
+
+#
+# A full build when anything but the two images changed since the last one,
+# else the flash image alone; nothing when the images are already made.
+#
+full_key=$( (find "$stage" -type f ! -name '*.efi' ! -name '*.depex' -print0 | sort -z | xargs -0 cat;
+             cat "$repo/Firmware/Ovmf/AddTavriPkg.py"; echo "${flags[*]}") | sha256sum | cut -c1-16)
+image_key=$( (echo "$full_key"; cat "$stage"/*/*.efi "$stage"/*/*.depex "$root/KcsIpmiDxe.transport-first.depex") | sha256sum | cut -c1-16)
+out=$root/out
+fv=$src/Build/OvmfX64/DEBUG_GCC5/FV
+edk2_build() {
+  (cd "$src" && build "${flags[@]}" -n "$(nproc)" "$@") >"$root/build.log" 2>&1 || {
+    tail -40 "$root/build.log"; say "EDK2 build failed; full log: $root/build.log" >&2; exit 1; }
+}
+if [ "$(cat "$out/images.key" 2>/dev/null)" != "$image_key" ] || [ ! -f "$out/OVMF_CODE.transport-first.fd" ]; then
+  mkdir -p "$out"
+  rm -f "$out/images.key"
+  step=$(date +%s)
+  if [ "$(cat "$root/full.key" 2>/dev/null)" = "$full_key" ]; then
+    edk2_build fds
+    say "flash image made again in $(took "$step") (only the images changed)"
+  else
+    edk2_build
+    echo "$full_key" >"$root/full.key"
+    say "OVMF built in $(took "$step")"
+  fi
+  cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
+
+  step=$(date +%s)
+  cp "$stage/KcsIpmiDxe/KcsIpmiDxe.depex" "$root/KcsIpmiDxe.depex.kept"
+  cp "$root/KcsIpmiDxe.transport-first.depex" "$stage/KcsIpmiDxe/KcsIpmiDxe.depex"
+  edk2_build fds
+  cp "$root/KcsIpmiDxe.depex.kept" "$stage/KcsIpmiDxe/KcsIpmiDxe.depex"
+  cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.transport-first.fd"
+  say "flash image with the transport started first made in $(took "$step")"
+  echo "$image_key" >"$out/images.key"
+else
+  say "flash images up to date ($out)"
+fi
+
+mkdir -p "$build/firmware"
+cp "$out/OVMF_CODE.fd" "$out/OVMF_CODE.transport-first.fd" "$build/firmware/"
+ln -sfn "$src" "$build/firmware/edk2"
+echo "$version" >"$build/firmware/edk2-version"
+say "EDK2 $version: $build/firmware/OVMF_CODE.fd and OVMF_CODE.transport-first.fd ($(took "$started") in all)"

@@ -1,0 +1,46 @@
+/** @file
+  Built against EDK2's MdePkg headers on the host: prints, as a header of
+  #defines, the offsets, sizes and values that our own UEFI and PI
+  definitions must match (the list is UefiLayout.def). LayoutCheck.cpp then
+  compares ours with them at compile time.
+**/
+
+#include <PiDxe.h>
+#include <Guid/HobList.h>
+#include <Guid/EventGroup.h>
+
+//
+// The C library's printf, declared here: its headers and MdePkg's do not mix.
+// MdePkg makes symbols hidden by default on GCC; this one comes from libc.
+//
+__attribute__ ((visibility ("default")))
+int
+printf (
+  const char  *Format,
+  ...
+  );
+
+#define PRINT_GUID(Name, Guid) \
+  printf ("#define MDE_GUID_%s { 0x%08XU, 0x%04XU, 0x%04XU, { 0x%02XU, 0x%02XU, 0x%02XU, 0x%02XU, 0x%02XU, 0x%02XU, 0x%02XU, 0x%02XU } }\n", \
+    Name, (Guid).Data1, (Guid).Data2, (Guid).Data3, (Guid).Data4[0], (Guid).Data4[1], (Guid).Data4[2], \
+    (Guid).Data4[3], (Guid).Data4[4], (Guid).Data4[5], (Guid).Data4[6], (Guid).Data4[7])
+
+int
+main (
+  void
+  )
+{
+  EFI_GUID  HobList     = HOB_LIST_GUID;
+  EFI_GUID  ReadyToBoot = EFI_EVENT_GROUP_READY_TO_BOOT;
+
+  printf ("/* Generated from EDK2's MdePkg by MdePkgLayoutProbe.c. */\n");
+#define BS_SLOT(Member)        printf ("#define MDE_BS_%s %lluULL\n", #Member, (unsigned long long)OFFSET_OF (EFI_BOOT_SERVICES, Member));
+#define RT_SLOT(Member)        printf ("#define MDE_RT_%s %lluULL\n", #Member, (unsigned long long)OFFSET_OF (EFI_RUNTIME_SERVICES, Member));
+#define SIZE(Type)             printf ("#define MDE_SIZE_%s %lluULL\n", #Type, (unsigned long long)sizeof (Type));
+#define FIELD(Type, Member)    printf ("#define MDE_FIELD_%s_%s %lluULL\n", #Type, #Member, (unsigned long long)OFFSET_OF (Type, Member));
+#define VALUE(Name)            printf ("#define MDE_VALUE_%s %lluULL\n", #Name, (unsigned long long)(Name));
+#include "UefiLayout.def"
+  PRINT_GUID ("HobList", HobList);
+  PRINT_GUID ("ReadyToBoot", ReadyToBoot);
+  return 0;
+}

@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""frutool against a decoder nobody here wrote: FreeIPMI's ipmi-fru, offline
+(--fru-file), over the corpus FruImages.py makes. Every field frutool prints
+must be printed by ipmi-fru with the same value, and the other way round; an
+image frutool calls bad must draw an error from ipmi-fru too. Then frutool's
+set is checked through ipmi-fru, and its exit statuses.
+
+Where the two legitimately differ, the difference is listed in KNOWN with the
+reason, and only that field is left out of the comparison.
+
+Usage: CrossCheck.py FRUTOOL [--work DIR]
+"""
+
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import FruImages as I  # noqa: E402
+
+KNOWN = {
+    # BCD plus holds two digits a byte (high nibble first), as the format's
+    # BCD and Intel's FRU tools have it; ipmi-fru 1.6 takes one digit a byte
+    # and calls any byte above 0x0C invalid.
+    ("encodings", "chassis.serial"): "BCD plus: ipmi-fru reads one digit a byte",
+    ("encodings", "board.serial"): "BCD plus: ipmi-fru reads one digit a byte",
+    # A date of 0 means "unspecified"; ipmi-fru prints it as the epoch itself.
+    ("edge-dates", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    ("no-custom-early-end", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+}
+
+LABELS = {
+    "FRU Chassis Type": "chassis.type",
+    "FRU Chassis Part Number": "chassis.part",
+    "FRU Chassis Serial Number": "chassis.serial",
+    "FRU Chassis Custom Info": "chassis.custom",
+    "FRU Board Manufacturing Date/Time": "board.mfg_date",
+    "FRU Board Manufacturer": "board.manufacturer",
+    "FRU Board Product Name": "board.name",
+    "FRU Board Serial Number": "board.serial",
+    "FRU Board Part Number": "board.part",
+    "FRU Board Custom Info": "board.custom",
+    "FRU Product Manufacturer Name": "product.manufacturer",
+    "FRU Product Name": "product.name",
+    "FRU Product Part/Model Number": "product.part",
+    "FRU Product Version": "product.version",
+    "FRU Product Serial Number": "product.serial",
+    "FRU Product Asset Tag": "product.asset",
+    "FRU Product Custom Info": "product.custom",
+}
+
+
+def run(cmd):
+    proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60,
+                          env=dict(os.environ, TZ="UTC"))
+    return proc.returncode, proc.stdout.decode("latin-1")
+
+
+def frutool_fields(text):
+    """frutool print as {name: value}, custom fields as lists, values in the
+    form ipmi-fru prints them; empty fields left out as ipmi-fru leaves them."""
+    fields = {}
+    for line in text.splitlines():
+        m = re.match(r"(chassis|board|product)\.(\w+): (.*)$", line)
+        if not m:
+            continue
+        area, name, value = m.groups()
+        value = re.sub(r"\\x([0-9A-F]{2})", lambda h: chr(int(h.group(1), 16)), value)
+        if value.startswith("0x") and re.fullmatch(r"0x([0-9A-F]{2})+", value):
+            value = " ".join("%sh" % value[i:i + 2] for i in range(2, len(value), 2))
+        if name == "type":
+            value = re.sub(r"^\d+ \((.*)\)$", r"\1", value)
+        if name == "mfg_date" and value != "unspecified":
+            y, mo, d, h, mi = re.match(r"(\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d)", value).groups()
+            value = "%s/%s/%s - %s:%s:00" % (mo, d, y[2:], h, mi)
+        if value == "":
+            continue
+        if name.startswith("custom"):
+            fields.setdefault(area + ".custom", []).append(value)
+        else:
+            fields[area + "." + name] = value
+    return fields
+
+
+def freeipmi_fields(text):
+    fields = {}
+    area = None
+    for line in text.splitlines():
+        m = re.match(r"\s+(FRU [^:]+): (.*)$", line)
+        if not m:
+            continue
+        label, value = m.groups()
+        if label == "FRU FRU File ID" and area:
+            fields[area + ".file_id"] = value
+            continue
+        name = LABELS.get(label)
+        if name is None:
+            continue
+        area = name.split(".")[0]
+        if name.endswith(".custom"):
+            fields.setdefault(name, []).append(value)
+        else:
+            fields[name] = value
+    return fields
+
+
+def check_case(frutool, work, name, data, expected, problems):
+    """Returns the number of fields compared."""
+    path = os.path.join(work, name + ".bin")
+    with open(path, "wb") as f:
+        f.write(data)
+    verify_rc, verify_out = run([frutool, "verify", path])
+    print_rc, printed = run([frutool, "print", path])
+    fi_rc, freeipmi = run(["ipmi-fru", "--fru-file=" + path])
+    freeipmi_error = fi_rc != 0 or "Error" in freeipmi
+
+    if expected == "bad":
+        if verify_rc != 1 or print_rc != 1:
+            problems.append("%s: frutool verify/print exit %d/%d on a bad image" % (name, verify_rc, print_rc))
+        if "error: " not in verify_out:
+            problems.append("%s: frutool verify names no error" % name)
+        if not freeipmi_error:
+            problems.append("%s: frutool finds it bad, ipmi-fru finds nothing wrong:\n%s" % (name, freeipmi))
+        return 0
+
+    if verify_rc != 0 or print_rc != 0:
+        problems.append("%s: frutool exit %d/%d on a good image:\n%s" % (name, verify_rc, print_rc, verify_out))
+    ours = frutool_fields(printed)
+    theirs = freeipmi_fields(freeipmi)
+    for field in sorted(set(ours) | set(theirs)):
+        if (name, field) in KNOWN:
+            continue
+        if ours.get(field) != theirs.get(field):
+            problems.append("%s: %s is %r in frutool, %r in ipmi-fru" % (name, field, ours.get(field), theirs.get(field)))
+    unexplained = [line for line in freeipmi.splitlines() if "Error" in line
+                   and not any(n == name for n, _ in KNOWN)]
+    if unexplained:
+        problems.append("%s: ipmi-fru reports %s" % (name, unexplained))
+    return sum(len(v) if isinstance(v, list) else 1 for v in ours.values())
+
+
+def check_set(frutool, work, problems):
+    """frutool set seen through ipmi-fru, and a refused set leaves the file alone."""
+    path = os.path.join(work, "set.bin")
+    with open(path, "wb") as f:
+        f.write(I.full_image(board=I.board(pad_to=96), size=512))
+    for field, value, label in (("board.serial", "SET-BY-FRUTOOL-7", "FRU Board Serial Number"),
+                                ("board.mfg_date", "2024-02-29 23:59", "FRU Board Manufacturing Date/Time"),
+                                ("board.custom1", "added custom", "FRU Board Custom Info"),
+                                ("chassis.type", "17", "FRU Chassis Type")):
+        code, out = run([frutool, "set", path, field, value])
+        if code != 0:
+            problems.append("frutool set %s: exit %d: %s" % (field, code, out))
+        want = {"board.mfg_date": "02/29/24 - 23:59:00", "chassis.type": "Main Server Chassis"}.get(field, value)
+        code, freeipmi = run(["ipmi-fru", "--fru-file=" + path])
+        if "%s: %s" % (label, want) not in freeipmi or "Error" in freeipmi:
+            problems.append("after frutool set %s, ipmi-fru shows:\n%s" % (field, freeipmi))
+    with open(path, "rb") as f:
+        before = f.read()
+    code, out = run([frutool, "set", path, "product.name", "N" * 63])
+    with open(path, "rb") as f:
+        after = f.read()
+    if code != 1 or "not set" not in out or after != before:
+        problems.append("a set that does not fit: exit %d, file %s: %s" % (code, "changed" if after != before else "kept", out))
+    for args, want in ((["print", os.path.join(work, "missing.bin")], 3), (["frobnicate", path], 2),
+                       (["set", path, "board.colour", "red"], 2)):
+        code, _ = run([frutool] + args)
+        if code != want:
+            problems.append("frutool %s: exit %d, expected %d" % (" ".join(args[:1]), code, want))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("frutool")
+    parser.add_argument("--work")
+    args = parser.parse_args()
+    work = args.work or tempfile.mkdtemp(prefix="fru-cross-")
+    os.makedirs(work, exist_ok=True)
+    problems = []
+    cases = I.corpus()
+    compared = 0
+    for name, data, expected in cases:
+        compared += check_case(args.frutool, work, name, data, expected, problems)
+    check_set(args.frutool, work, problems)
+    print("frutool and ipmi-fru over %d images (%d good, %d bad; %d fields compared), plus set and exit statuses"
+          % (len(cases), sum(e == "good" for _, _, e in cases), sum(e == "bad" for _, _, e in cases), compared))
+    for (case, field), why in sorted(KNOWN.items()):
+        print("  left out: %s %s (%s)" % (case, field, why))
+    if problems:
+        print("FAILED:")
+        for p in problems:
+            print("  - " + p)
+        return 1
+    print("All fields agree.")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,477 @@
+/** @file
+  The FRU format library: decoding of every encoding, the error each kind of
+  damage gives (area and byte offset), the size a device read must reach,
+  and setting a field (re-laid area, checksums, refusals).
+**/
+
+#include <FruEdit.h>
+#include <FruPrint.h>
+#include <FruValue.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<UINT8>;
+
+Bytes
+Text (const std::string &Value)
+{
+  Bytes  Out { static_cast<UINT8>(0xC0 | Value.size ()) };
+  Out.insert (Out.end (), Value.begin (), Value.end ());
+  return Out;
+}
+
+UINT8
+Sum (const Bytes &Data, size_t From, size_t Count)
+{
+  UINT8  Total = 0;
+  for (size_t Index = From; Index < From + Count; Index++) {
+    Total = static_cast<UINT8>(Total + Data[Index]);
+  }
+
+  return Total;
+}
+
+Bytes
+InfoArea (Bytes Prefix, const std::vector<Bytes> &Fields, size_t PadTo = 0)
+{
+  Bytes  Area { 1, 0 };
+  Area.insert (Area.end (), Prefix.begin (), Prefix.end ());
+  for (const Bytes &F : Fields) {
+    Area.insert (Area.end (), F.begin (), F.end ());
+  }
+
+  Area.push_back (0xC1);
+  while ((Area.size () + 1) % 8 != 0 || Area.size () + 1 < PadTo) {
+    Area.push_back (0);
+  }
+
+  Area[1] = static_cast<UINT8>((Area.size () + 1) / 8);
+  Area.push_back (static_cast<UINT8>(0x100 - Sum (Area, 0, Area.size ())));
+  return Area;
+}
+
+Bytes
+Record (UINT8 Type, const Bytes &Data, bool Last)
+{
+  Bytes  Out { Type, static_cast<UINT8>(0x02 | (Last ? 0x80 : 0)), static_cast<UINT8>(Data.size ()), 0, 0 };
+  Out[3] = static_cast<UINT8>(0x100 - Sum (Data, 0, Data.size ()));
+  Out[4] = static_cast<UINT8>(0x100 - Sum (Out, 0, 4));
+  Out.insert (Out.end (), Data.begin (), Data.end ());
+  return Out;
+}
+
+///
+/// Header plus areas in slot order (internal, chassis, board, product,
+/// multirecord); an empty area is left out.
+///
+Bytes
+Image (const std::vector<Bytes> &Areas, size_t Size = 0)
+{
+  Bytes  Out (8, 0);
+  Out[0] = 1;
+  for (size_t Slot = 0; Slot < Areas.size (); Slot++) {
+    if (Areas[Slot].empty ()) {
+      continue;
+    }
+
+    Out[1 + Slot] = static_cast<UINT8>(Out.size () / 8);
+    Out.insert (Out.end (), Areas[Slot].begin (), Areas[Slot].end ());
+    while (Out.size () % 8 != 0) {
+      Out.push_back (0);
+    }
+  }
+
+  Out[7] = static_cast<UINT8>(0x100 - Sum (Out, 0, 7));
+  if (Out.size () < Size) {
+    Out.resize (Size, 0);
+  }
+
+  return Out;
+}
+
+Bytes Chassis () { return InfoArea ({ 23 }, { Text ("CH-PART"), Text ("CH-SN") }); }
+Bytes Board (size_t PadTo = 0)
+{
+  return InfoArea ({ 25, 0x10, 0x20, 0x30 }, { Text ("Tavri"), Text ("TVR-MB"), Text ("SN-1"), Text ("PN-1"), Text ("fid") }, PadTo);
+}
+
+Bytes Product () { return InfoArea ({ 25 }, { Text ("Tavri"), Text ("Srv"), Text ("P1"), Text ("A1"), Text ("PSN"), Text ("AT"), Text ("") }); }
+Bytes Records () { Bytes R = Record (0x00, Bytes (24, 7), false); Bytes L = Record (0xC0, { 1, 2, 3 }, true); R.insert (R.end (), L.begin (), L.end ()); return R; }
+
+Bytes FullImage (size_t Size = 0) { return Image ({ { 1, 9, 9, 9, 0, 0, 0, 0 }, Chassis (), Board (), Product (), Records () }, Size); }
+
+struct Captured {
+  std::vector<std::string>  Lines;
+  FRU_OUTPUT                Output { Collect, this };
+
+  static VOID Collect (VOID *Context, CONST CHAR8 *Line) { static_cast<Captured *>(Context)->Lines.push_back (Line); }
+
+  bool Has (const std::string &Line) const
+  {
+    for (const std::string &L : Lines) {
+      if (L == Line) {
+        return true;
+      }
+    }
+
+    return false;
+  }
+};
+
+Captured
+Print (const Bytes &Data, UINTN *Errors = nullptr)
+{
+  Captured  Out;
+  UINTN     Found = FruPrintImage (Data.data (), Data.size (), &Out.Output);
+  if (Errors != nullptr) {
+    *Errors = Found;
+  }
+
+  return Out;
+}
+
+FRU_ERROR
+FirstError (const Bytes &Data)
+{
+  FRU_HEADER  Header;
+  FRU_ERROR   Error {};
+  FRU_SPAN    Span;
+
+  if (FruReadHeader (Data.data (), Data.size (), &Header, &Error) != FruOk) {
+    return Error;
+  }
+
+  for (int Area = FruAreaInternal; Area < FruAreaCount; Area++) {
+    if ((Header.Start[Area] != 0) && (FruCheckArea (Data.data (), Data.size (), &Header, static_cast<FRU_AREA>(Area), &Span, &Error) != FruOk)) {
+      return Error;
+    }
+  }
+
+  Error.Status = FruOk;
+  return Error;
+}
+
+FRU_STATUS
+Set (Bytes &Data, const char *Name, const char *Value, FRU_ERROR *Error = nullptr)
+{
+  FRU_NAME    Parsed;
+  FRU_CHANGE  Change;
+  FRU_ERROR   Local;
+
+  EXPECT_TRUE (FruParseName (Name, &Parsed)) << Name;
+  return FruSetValue (Data.data (), Data.size (), &Parsed, Value, &Change, (Error != nullptr) ? Error : &Local);
+}
+
+TEST (FruDecode, PrintsEveryFieldOfEveryAreaByName) {
+  UINTN     Errors;
+  Captured  Out = Print (FullImage (), &Errors);
+
+  EXPECT_EQ (Errors, 0u);
+  EXPECT_EQ (Out.Lines, (std::vector<std::string> {
+    "internal.size: 7", "internal.data: 09090900000000",
+    "chassis.type: 23 (Rack Mount Chassis)", "chassis.part: CH-PART", "chassis.serial: CH-SN",
+    "board.mfg_date: 2001-12-30 05:36", "board.manufacturer: Tavri", "board.name: TVR-MB", "board.serial: SN-1",
+    "board.part: PN-1", "board.file_id: fid",
+    "product.manufacturer: Tavri", "product.name: Srv", "product.part: P1", "product.version: A1",
+    "product.serial: PSN", "product.asset: AT", "product.file_id: ",
+    "multirecord.1: type 0x00, format 0x02, 24 bytes at 0x0070",
+    "multirecord.2: type 0xC0, format 0x02, 3 bytes at 0x008D, end of list" }));
+}
+
+TEST (FruDecode, EveryEncodingAndCustomFields) {
+  Bytes  SixBit { 0x83, 0xA1, 0x38, 0x92 };           // "ABCD": 0x21 | 0x22 << 6 | 0x23 << 12 | 0x24 << 18
+  Bytes  Bcd { 0x43, 0x12, 0xB3, 0x4C };              // "12-34." two digits a byte
+  Bytes  Binary { 0x03, 0x00, 0xAB, 0xFF };
+  Bytes  Latin { 0xC4, 'C', 'a', 'f', 0xE9 };
+  Bytes  Area = InfoArea ({ 1 }, { SixBit, Bcd, Binary, Latin, Text ("a\\b"), Bytes { 0x00 } });
+  Captured  Out = Print (Image ({ {}, Area }));
+
+  EXPECT_TRUE (Out.Has ("chassis.type: 1 (Other)"));
+  EXPECT_TRUE (Out.Has ("chassis.part: ABCD"));
+  EXPECT_TRUE (Out.Has ("chassis.serial: 12-34."));
+  EXPECT_TRUE (Out.Has ("chassis.custom1: 0x00ABFF"));
+  EXPECT_TRUE (Out.Has ("chassis.custom2: Caf\\xE9"));
+  EXPECT_TRUE (Out.Has ("chassis.custom3: a\\x5Cb"));
+  EXPECT_TRUE (Out.Has ("chassis.custom4: "));
+}
+
+TEST (FruDecode, DatesAndChassisTypesAtTheirEdges) {
+  FRU_LINE  Line;
+  UINT32    Minutes;
+
+  for (auto [Value, Expected] : std::vector<std::pair<UINT32, std::string>> {
+         { 0, "unspecified" }, { 1, "1996-01-01 00:01" }, { 0xFFFFFF, "2027-11-24 20:15" },
+         { (366 + 365 + 59) * 1440, "1998-03-01 00:00" } })
+  {
+    FruLineReset (&Line);
+    FruLineAddDate (&Line, Value);
+    EXPECT_EQ (std::string (Line.Text), Expected);
+    ASSERT_TRUE (FruParseDate (Line.Text, &Minutes)) << Expected;
+    EXPECT_EQ (Minutes, Value);
+  }
+
+  ASSERT_TRUE (FruParseDate ("2024-02-29 23:59", &Minutes));
+  FruLineReset (&Line);
+  FruLineAddDate (&Line, Minutes);
+  EXPECT_STREQ (Line.Text, "2024-02-29 23:59");
+  for (const char *Bad : { "2023-02-29 00:00", "1995-12-31 23:59", "2027-11-24 20:16", "2024-1-01 00:00", "2024-01-01 24:00", "2024-01-01 00:00x" }) {
+    EXPECT_FALSE (FruParseDate (Bad, &Minutes)) << Bad;
+  }
+
+  FruLineReset (&Line);
+  FruLineAddChassisType (&Line, 200);
+  EXPECT_STREQ (Line.Text, "200");
+}
+
+TEST (FruNames, EveryListedNameAndCustomFields) {
+  FRU_NAME  Name;
+  FRU_LINE  Line;
+
+  for (const char *Text : { "chassis.part", "chassis.serial", "board.manufacturer", "board.name", "board.serial",
+                            "board.part", "board.file_id", "product.manufacturer", "product.name", "product.part",
+                            "product.version", "product.serial", "product.asset", "product.file_id",
+                            "chassis.custom1", "board.custom12", "product.custom3" })
+  {
+    ASSERT_TRUE (FruParseName (Text, &Name)) << Text;
+    FruLineReset (&Line);
+    FruLineAddFieldName (&Line, Name.Area, Name.Index);
+    EXPECT_STREQ (Line.Text, Text);
+  }
+
+  ASSERT_TRUE (FruParseName ("board.mfg_date", &Name));
+  EXPECT_EQ (Name.Kind, FruNameMfgDate);
+  ASSERT_TRUE (FruParseName ("chassis.type", &Name));
+  EXPECT_EQ (Name.Kind, FruNameChassisType);
+  for (const char *Bad : { "board", "board.", "board.custom0", "board.custom", "board.custom01", "chassis.name",
+                           "product.mfg_date", "boards.serial", "board.serialx", "internal.size", "" }) {
+    EXPECT_FALSE (FruParseName (Bad, &Name)) << Bad;
+  }
+}
+
+TEST (FruErrors, EachDamageNamesItsAreaAndOffset) {
+  Bytes  Good = FullImage ();
+  size_t  BoardAt = Good[3] * 8;
+  size_t  Multi = Good[5] * 8;
+
+  struct Case { const char *What; size_t At; UINT8 Value; FRU_STATUS Status; FRU_AREA Area; UINT32 Offset; };
+  for (const Case &C : std::vector<Case> {
+         { "header version", 0, 2, FruErrVersion, FruAreaHeader, 0 },
+         { "header checksum", 7, 0, FruErrChecksum, FruAreaHeader, 7 },
+         { "board checksum", BoardAt + Good[BoardAt + 1] * 8u - 1, 0, FruErrChecksum, FruAreaBoard, static_cast<UINT32>(BoardAt + Good[BoardAt + 1] * 8 - 1) },
+         { "board version", BoardAt, 2, FruErrVersion, FruAreaBoard, static_cast<UINT32>(BoardAt) },
+         { "record header checksum", Multi + 4, 0, FruErrRecordHeaderChecksum, FruAreaMultiRecord, static_cast<UINT32>(Multi + 4) },
+         { "record data", Multi + 5, 0xEE, FruErrRecordChecksum, FruAreaMultiRecord, static_cast<UINT32>(Multi + 3) },
+       })
+  {
+    Bytes  Bad = Good;
+    Bad[C.At] = C.Value;
+    FRU_ERROR  Error = FirstError (Bad);
+    EXPECT_EQ (Error.Status, C.Status) << C.What;
+    EXPECT_EQ (Error.Area, C.Area) << C.What;
+    EXPECT_EQ (Error.Offset, C.Offset) << C.What;
+    UINTN  Errors;
+    Captured  Out = Print (Bad, &Errors);
+    EXPECT_EQ (Errors, 1u) << C.What;
+  }
+
+  // A field whose length runs into the checksum byte, with the checksum kept good.
+  Bytes  Long = InfoArea ({ 23 }, { Text ("AB") });
+  Long[3] = 0xC9;
+  Long.back () = static_cast<UINT8>(Long.back () - 7);
+  FRU_ERROR  Error = FirstError (Image ({ {}, Long }));
+  EXPECT_EQ (Error.Status, FruErrFieldPastArea);
+  EXPECT_EQ (Error.Offset, 8u + 3);
+
+  // No 0xC1 before the checksum byte.
+  Bytes  Open = InfoArea ({ 23 }, {});
+  Open[3] = 0x00;
+  Open.back () = static_cast<UINT8>(Open.back () + 0xC1);
+  EXPECT_EQ (FirstError (Image ({ {}, Open })).Status, FruErrNoEndMarker);
+
+  // A chassis area whose length reaches into the board area that follows.
+  Bytes  Overlap = Image ({ {}, Chassis (), Board () });
+  Overlap[9] = static_cast<UINT8>(Overlap[9] + 1);
+  Overlap[8 + Overlap[9] * 8 - 1] = 0;
+  Error = FirstError (Overlap);
+  EXPECT_EQ (Error.Status, FruErrOverlap);
+  EXPECT_EQ (Error.Area, FruAreaChassis);
+  EXPECT_EQ (Error.Limit, Overlap[3] * 8u);
+
+  FRU_LINE  Line;
+  Bytes     Broken = Good;
+  Broken[BoardAt + Good[BoardAt + 1] * 8 - 1] ^= 1;
+  FruLineReset (&Line);
+  Error = FirstError (Broken);
+  FruLineAddError (&Line, &Error);
+  EXPECT_EQ (std::string (Line.Text).rfind ("board area: checksum at 0x", 0), 0u) << Line.Text;
+}
+
+TEST (FruErrors, EveryTruncationIsAnErrorAndNeverReadsPastTheData) {
+  Bytes  Good  = FullImage ();
+  size_t  Extent = FruNeededSize (Good.data (), Good.size ());
+
+  EXPECT_EQ (Extent, Good[5] * 8u + Records ().size ());
+  for (size_t Cut = 0; Cut < Extent; Cut++) {
+    // Exactly Cut bytes on the heap: a read past them is a sanitizer finding.
+    Bytes  Part (Good.begin (), Good.begin () + static_cast<long>(Cut));
+    UINTN  Errors;
+    Print (Part, &Errors);
+    EXPECT_GT (Errors, 0u) << "cut at " << Cut;
+    EXPECT_GT (FruNeededSize (Part.data (), Part.size ()), Cut) << "cut at " << Cut;
+  }
+}
+
+TEST (FruNeeded, GrowsToTheImageExtentReadingOnlyWhatIsNamed) {
+  Bytes  Good   = FullImage (4096);
+  UINTN  Have   = 0;
+  UINTN  Rounds = 0;
+
+  for (UINTN Want = FruNeededSize (Good.data (), 0); Want > Have; Want = FruNeededSize (Good.data (), Have)) {
+    Have = Want;
+    Rounds++;
+  }
+
+  EXPECT_EQ (Have, Good[5] * 8u + Records ().size ());
+  EXPECT_LE (Rounds, 6u);
+
+  Bytes  Bad = Good;
+  Bad[7] ^= 1;
+  EXPECT_EQ (FruNeededSize (Bad.data (), 8), 8u);
+}
+
+TEST (FruSet, ReLaysTheAreaAndKeepsEverythingElse) {
+  Bytes  Data = Image ({ {}, Chassis (), Board (64), Product () }, 512);
+  Bytes  Before = Data;
+
+  ASSERT_EQ (Set (Data, "board.serial", "SERIAL-NUMBER-LONGER"), FruOk);
+  Captured  Out = Print (Data);
+  EXPECT_TRUE (Out.Has ("board.serial: SERIAL-NUMBER-LONGER"));
+  EXPECT_TRUE (Out.Has ("board.part: PN-1"));
+  EXPECT_TRUE (Out.Has ("board.file_id: fid"));
+  EXPECT_TRUE (Out.Has ("product.name: Srv"));
+  EXPECT_EQ (FirstError (Data).Status, FruOk);
+  EXPECT_TRUE (std::equal (Data.begin (), Data.begin () + Data[3] * 8, Before.begin ())) << "header and chassis untouched";
+
+  // Shorter again: the bytes the area no longer uses are cleared.
+  ASSERT_EQ (Set (Data, "board.serial", "S2"), FruOk);
+  EXPECT_TRUE (Print (Data).Has ("board.serial: S2"));
+  EXPECT_EQ (FirstError (Data).Status, FruOk);
+  size_t  End = Data[3] * 8 + Data[Data[3] * 8 + 1] * 8;
+  for (size_t Index = End; Index < Data[4] * 8u; Index++) {
+    EXPECT_EQ (Data[Index], 0) << Index;
+  }
+
+  ASSERT_EQ (Set (Data, "chassis.type", "0x11"), FruOk);
+  ASSERT_EQ (Set (Data, "board.mfg_date", "2025-03-04 05:06"), FruOk);
+  Out = Print (Data);
+  EXPECT_TRUE (Out.Has ("chassis.type: 17 (Main Server Chassis)"));
+  EXPECT_TRUE (Out.Has ("board.mfg_date: 2025-03-04 05:06"));
+  EXPECT_EQ (FirstError (Data).Status, FruOk);
+}
+
+TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
+  Bytes      Data = Image ({ {}, Chassis (), Board (), Product () }, 512);
+  Bytes      Before = Data;
+  FRU_ERROR  Error;
+
+  EXPECT_EQ (Set (Data, "board.serial", "A-SERIAL-NUMBER-THAT-NEEDS-MORE-ROOM", &Error), FruErrNoRoom);
+  EXPECT_EQ (Error.Area, FruAreaBoard);
+  EXPECT_EQ (Error.Limit, Data[4] * 8u);
+  EXPECT_EQ (Set (Data, "chassis.custom2", "x1", &Error), FruErrFieldMissing);
+  EXPECT_EQ (Set (Data, "board.serial", std::string (64, 'x').c_str ()), FruErrBadValue);
+  EXPECT_EQ (Set (Data, "board.serial", "a"), FruErrBadValue);
+  EXPECT_EQ (Set (Data, "chassis.type", "256"), FruErrBadValue);
+  EXPECT_EQ (Set (Data, "board.mfg_date", "yesterday"), FruErrBadValue);
+  EXPECT_EQ (Data, Before);
+
+  Bytes  NoBoard = Image ({ {}, Chassis () }, 128);
+  EXPECT_EQ (Set (NoBoard, "board.serial", "X1", &Error), FruErrAreaAbsent);
+  Bytes  Damaged = Before;
+  Damaged[7] ^= 1;
+  EXPECT_EQ (Set (Damaged, "board.serial", "X1"), FruErrChecksum);
+
+  // The last area grows into the bytes after it, up to the end of the data.
+  Bytes  Last = Image ({ {}, {}, Board () });
+  Last.resize (Last.size () + 8, 0);
+  EXPECT_EQ (Set (Last, "board.serial", "SN-12345"), FruOk);
+  EXPECT_EQ (Set (Last, "board.serial", "SN-1234567890123456"), FruErrNoRoom);
+}
+
+TEST (FruSet, KeepsEncodingsThatHoldTheValueAndAddsFields) {
+  Bytes  Area = InfoArea ({ 23 }, { Bytes { 0x83, 0xA1, 0x38, 0x92 }, Bytes { 0x42, 0x12, 0x34 } });
+  Bytes  Data = Image ({ {}, Area }, 256);
+
+  ASSERT_EQ (Set (Data, "chassis.part", "WXYZ"), FruOk);
+  ASSERT_EQ (Set (Data, "chassis.serial", "9876-5"), FruOk);
+  ASSERT_EQ (Set (Data, "chassis.custom1", "0x0102"), FruOk);
+  ASSERT_EQ (Set (Data, "chassis.custom2", "Q"), FruOk);
+  ASSERT_EQ (Set (Data, "chassis.custom3", std::string (80, 'K').c_str ()), FruOk);
+  ASSERT_EQ (Set (Data, "chassis.custom4", ""), FruOk);
+
+  FRU_HEADER  Header;
+  FRU_SPAN    Span;
+  FRU_ERROR   Error;
+  ASSERT_EQ (FruReadHeader (Data.data (), Data.size (), &Header, &Error), FruOk);
+  ASSERT_EQ (FruCheckArea (Data.data (), Data.size (), &Header, FruAreaChassis, &Span, &Error), FruOk);
+  FRU_FIELD_CURSOR  Cursor;
+  FRU_FIELD         Field;
+  std::vector<UINT8>  Types;
+  FruFirstField (&Span, FruAreaChassis, &Cursor);
+  while (FruNextField (Data.data (), &Cursor, &Field)) {
+    Types.push_back (Field.Type);
+  }
+
+  EXPECT_EQ (Types, (std::vector<UINT8> { FRU_TYPE_6BIT, FRU_TYPE_BCD_PLUS, FRU_TYPE_BINARY, FRU_TYPE_6BIT, FRU_TYPE_6BIT, FRU_TYPE_8BIT }));
+  Captured  Out = Print (Data);
+  EXPECT_TRUE (Out.Has ("chassis.part: WXYZ"));
+  EXPECT_TRUE (Out.Has ("chassis.serial: 9876-5"));
+  EXPECT_TRUE (Out.Has ("chassis.custom1: 0x0102"));
+  EXPECT_TRUE (Out.Has ("chassis.custom2: Q"));
+  EXPECT_TRUE (Out.Has ("chassis.custom3: " + std::string (80, 'K')));
+  EXPECT_TRUE (Out.Has ("chassis.custom4: "));
+
+  // A fixed field past the area's early end: the fields before it come in empty.
+  Bytes  Short = Image ({ {}, {}, InfoArea ({ 25, 0, 0, 0 }, { Text ("Mfr") }) }, 256);
+  ASSERT_EQ (Set (Short, "board.part", "PN-9"), FruOk);
+  Out = Print (Short);
+  EXPECT_TRUE (Out.Has ("board.name: "));
+  EXPECT_TRUE (Out.Has ("board.serial: "));
+  EXPECT_TRUE (Out.Has ("board.part: PN-9"));
+}
+
+TEST (FruSixBit, EncodesAndDecodesEveryLengthAlike) {
+  for (size_t Length = 2; Length <= 84; Length++) {
+    std::string  Value;
+    for (size_t Index = 0; Index < Length; Index++) {
+      Value.push_back (static_cast<char>(0x20 + (Index * 7 + Length) % 64));
+    }
+
+    FRU_ENCODED_FIELD  Encoded;
+    FRU_STATUS         Status = FruEncodeValue (Value.c_str (), FRU_TYPE_6BIT, &Encoded);
+    if ((Length > 63) && (Length % 4 == 3)) {
+      EXPECT_EQ (Status, FruErrBadValue) << "neither 6-bit nor 8-bit holds length " << Length;
+      continue;
+    }
+
+    ASSERT_EQ (Status, FruOk) << Length;
+    Bytes      Data (Encoded.Bytes, Encoded.Bytes + Encoded.Size);
+    FRU_FIELD  Field { 0, static_cast<UINT8>(Data[0] >> 6), static_cast<UINT8>(Data[0] & 0x3F), 0 };
+    FRU_LINE   Line;
+    FruLineReset (&Line);
+    FruLineAddFieldValue (&Line, Data.data (), &Field);
+    EXPECT_EQ (Field.Type, (Length % 4 == 3) ? FRU_TYPE_8BIT : FRU_TYPE_6BIT) << Length;
+    std::string  Expected;
+    for (char C : Value) {
+      Expected += (C == '\\') ? std::string ("\\x5C") : std::string (1, C);
+    }
+
+    EXPECT_EQ (std::string (Line.Text), Expected) << Length;
+  }
+}
+
+}  // namespace

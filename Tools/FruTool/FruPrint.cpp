@@ -1,0 +1,341 @@
+/** @file
+  print, verify and dump over a FRU image in memory.
+**/
+
+#include "FruPrint.h"
+#include "FruFieldNames.h"
+#include "FruValue.h"
+
+namespace {
+
+constexpr UINTN  INTERNAL_BYTES_SHOWN = 64;
+
+VOID
+PrintError (
+  IN CONST FRU_OUTPUT  *Output,
+  IN CONST FRU_ERROR   *Error
+  )
+{
+  FRU_LINE  Line;
+
+  FruLineReset (&Line);
+  FruLineAdd (&Line, "error: ");
+  FruLineAddError (&Line, Error);
+  FruPrintLine (Output, &Line);
+}
+
+VOID
+PrintInfoArea (
+  IN CONST UINT8       *Data,
+  IN CONST FRU_SPAN    *Span,
+  IN FRU_AREA          Area,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_LINE  Line;
+
+  if (Area == FruAreaChassis) {
+    FruLineReset (&Line);
+    FruLineAdd (&Line, "chassis.type: ");
+    FruLineAddChassisType (&Line, Data[Span->Start + 2]);
+    FruPrintLine (Output, &Line);
+  } else if (Area == FruAreaBoard) {
+    CONST UINT8  *Date = Data + Span->Start + 3;
+    FruLineReset (&Line);
+    FruLineAdd (&Line, "board.mfg_date: ");
+    FruLineAddDate (&Line, Date[0] | (static_cast<UINT32>(Date[1]) << 8) | (static_cast<UINT32>(Date[2]) << 16));
+    FruPrintLine (Output, &Line);
+  }
+
+  FRU_FIELD_CURSOR  Cursor;
+  FRU_FIELD         Field;
+  FruFirstField (Span, Area, &Cursor);
+  while (FruNextField (Data, &Cursor, &Field)) {
+    FruLineReset (&Line);
+    FruLineAddFieldName (&Line, Area, Field.Index);
+    FruLineAdd (&Line, ": ");
+    FruLineAddFieldValue (&Line, Data, &Field);
+    FruPrintLine (Output, &Line);
+  }
+}
+
+VOID
+PrintInternalArea (
+  IN CONST UINT8       *Data,
+  IN CONST FRU_SPAN    *Span,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_LINE  Line;
+  UINTN     Shown = Span->Length - 1;
+
+  FruLineReset (&Line);
+  FruLineAdd (&Line, "internal.size: ");
+  FruLineAddDec (&Line, Span->Length - 1);
+  FruPrintLine (Output, &Line);
+
+  if (Shown > INTERNAL_BYTES_SHOWN) {
+    Shown = INTERNAL_BYTES_SHOWN;
+  }
+
+  FruLineReset (&Line);
+  FruLineAdd (&Line, "internal.data: ");
+  for (UINTN Index = 0; Index < Shown; Index++) {
+    FruLineAddHex (&Line, Data[Span->Start + 1 + Index], 2);
+  }
+
+  if (Shown < Span->Length - 1u) {
+    FruLineAdd (&Line, "...");
+  }
+
+  FruPrintLine (Output, &Line);
+}
+
+VOID
+PrintMultiRecordArea (
+  IN CONST UINT8       *Data,
+  IN CONST FRU_SPAN    *Span,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_LINE    Line;
+  FRU_RECORD  Record;
+  UINT32      Offset = Span->Start;
+
+  for (UINTN Number = 1; FruNextRecord (Data, Span, &Offset, &Record); Number++) {
+    FruLineReset (&Line);
+    FruLineAdd (&Line, "multirecord.");
+    FruLineAddDec (&Line, Number);
+    FruLineAdd (&Line, ": type 0x");
+    FruLineAddHex (&Line, Record.Type, 2);
+    FruLineAdd (&Line, ", format 0x");
+    FruLineAddHex (&Line, Record.Format & 0x0F, 2);
+    FruLineAdd (&Line, ", ");
+    FruLineAddDec (&Line, Record.Length);
+    FruLineAdd (&Line, " bytes at ");
+    FruLineAddOffset (&Line, Record.Offset);
+    if ((Record.Format & FRU_RECORD_END_OF_LIST) != 0) {
+      FruLineAdd (&Line, ", end of list");
+    }
+
+    FruPrintLine (Output, &Line);
+  }
+}
+
+}  // namespace
+
+VOID
+FruLineAddError (
+  IN OUT FRU_LINE         *Line,
+  IN     CONST FRU_ERROR  *Error
+  )
+{
+  if (Error->Area == FruAreaHeader) {
+    FruLineAdd (Line, "common header: ");
+  } else {
+    FruLineAdd (Line, FruAreaName (Error->Area));
+    FruLineAdd (Line, " area: ");
+  }
+
+  switch (Error->Status) {
+    case FruErrTruncated:
+      FruLineAdd (Line, "needs the bytes up to ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " but the image ends at ");
+      FruLineAddOffset (Line, Error->Limit);
+      break;
+    case FruErrVersion:
+      FruLineAdd (Line, "format version at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " is not ");
+      FruLineAddDec (Line, Error->Limit);
+      break;
+    case FruErrChecksum:
+      FruLineAdd (Line, "checksum at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " is wrong, the bytes before it need 0x");
+      FruLineAddHex (Line, Error->Limit, 2);
+      break;
+    case FruErrAreaLength:
+      FruLineAdd (Line, "length at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " is 0");
+      break;
+    case FruErrOverlap:
+      FruLineAdd (Line, "runs to ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, ", into the next area at ");
+      FruLineAddOffset (Line, Error->Limit);
+      break;
+    case FruErrFieldPastArea:
+      FruLineAdd (Line, "field at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " runs past the area's checksum byte at ");
+      FruLineAddOffset (Line, Error->Limit);
+      break;
+    case FruErrNoEndMarker:
+      FruLineAdd (Line, "no end-of-fields byte 0xC1 between ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " and the checksum byte at ");
+      FruLineAddOffset (Line, Error->Limit);
+      break;
+    case FruErrRecordHeaderChecksum:
+      FruLineAdd (Line, "record header checksum at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " is wrong, the header needs 0x");
+      FruLineAddHex (Line, Error->Limit, 2);
+      break;
+    case FruErrRecordChecksum:
+      FruLineAdd (Line, "record checksum at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " is wrong, the record data needs 0x");
+      FruLineAddHex (Line, Error->Limit, 2);
+      break;
+    case FruErrRecordVersion:
+      FruLineAdd (Line, "record format version at ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, " is not 2");
+      break;
+    case FruErrAreaAbsent:
+      FruLineAdd (Line, "absent (offset 0 in the common header)");
+      break;
+    case FruErrNoRoom:
+      FruLineAdd (Line, "would need the bytes up to ");
+      FruLineAddOffset (Line, Error->Offset);
+      FruLineAdd (Line, ", but the next area or the end of the device is at ");
+      FruLineAddOffset (Line, Error->Limit);
+      break;
+    case FruErrFieldMissing:
+      FruLineAdd (Line, "has ");
+      FruLineAddDec (Line, Error->Limit);
+      FruLineAdd (Line, " custom fields; only the next one can be added");
+      break;
+    case FruErrBadValue:
+      FruLineAdd (Line, "value cannot be encoded (at most 63 bytes; one character only if it is in 6-bit ASCII)");
+      break;
+    case FruErrUnknownName:
+      FruLineAdd (Line, "unknown field name");
+      break;
+    default:
+      FruLineAdd (Line, "error ");
+      FruLineAddDec (Line, Error->Status);
+      break;
+  }
+}
+
+UINTN
+FruPrintImage (
+  IN CONST UINT8       *Data,
+  IN UINTN             Size,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_HEADER  Header;
+  FRU_ERROR   Error;
+  FRU_SPAN    Span;
+  UINTN       Errors = 0;
+
+  if (FruReadHeader (Data, Size, &Header, &Error) != FruOk) {
+    PrintError (Output, &Error);
+    return 1;
+  }
+
+  for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
+    FRU_AREA  Area = static_cast<FRU_AREA>(Index);
+    if (Header.Start[Area] == 0) {
+      continue;
+    }
+
+    if (FruCheckArea (Data, Size, &Header, Area, &Span, &Error) != FruOk) {
+      PrintError (Output, &Error);
+      Errors++;
+    } else if (Area == FruAreaInternal) {
+      PrintInternalArea (Data, &Span, Output);
+    } else if (Area == FruAreaMultiRecord) {
+      PrintMultiRecordArea (Data, &Span, Output);
+    } else {
+      PrintInfoArea (Data, &Span, Area, Output);
+    }
+  }
+
+  return Errors;
+}
+
+UINTN
+FruVerifyImage (
+  IN CONST UINT8       *Data,
+  IN UINTN             Size,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_HEADER  Header;
+  FRU_ERROR   Error;
+  FRU_SPAN    Span;
+  FRU_LINE    Line;
+  UINTN       Errors = 0;
+
+  if (FruReadHeader (Data, Size, &Header, &Error) != FruOk) {
+    PrintError (Output, &Error);
+    return 1;
+  }
+
+  FruLineReset (&Line);
+  FruLineAdd (&Line, "common header: ok");
+  FruPrintLine (Output, &Line);
+  for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
+    FRU_AREA  Area = static_cast<FRU_AREA>(Index);
+    if (Header.Start[Area] == 0) {
+      continue;
+    }
+
+    if (FruCheckArea (Data, Size, &Header, Area, &Span, &Error) != FruOk) {
+      PrintError (Output, &Error);
+      Errors++;
+      continue;
+    }
+
+    FruLineReset (&Line);
+    FruLineAdd (&Line, FruAreaName (Area));
+    FruLineAdd (&Line, " area at ");
+    FruLineAddOffset (&Line, Span.Start);
+    FruLineAdd (&Line, ", ");
+    FruLineAddDec (&Line, Span.Length);
+    FruLineAdd (&Line, " bytes: ok");
+    FruPrintLine (Output, &Line);
+  }
+
+  return Errors;
+}
+
+VOID
+FruDumpBytes (
+  IN CONST UINT8       *Data,
+  IN UINTN             Size,
+  IN UINTN             Base,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_LINE  Line;
+
+  for (UINTN Row = 0; Row < Size; Row += 16) {
+    FruLineReset (&Line);
+    FruLineAddHex (&Line, Base + Row, 4);
+    FruLineAddChar (&Line, ':');
+    for (UINTN Column = 0; Column < 16; Column++) {
+      if (Row + Column < Size) {
+        FruLineAddChar (&Line, ' ');
+        FruLineAddHex (&Line, Data[Row + Column], 2);
+      } else {
+        FruLineAdd (&Line, "   ");
+      }
+    }
+
+    FruLineAdd (&Line, "  ");
+    for (UINTN Column = 0; (Column < 16) && (Row + Column < Size); Column++) {
+      UINT8  Byte = Data[Row + Column];
+      FruLineAddChar (&Line, ((Byte >= 0x20) && (Byte < 0x7F)) ? static_cast<CHAR8>(Byte) : '.');
+    }
+
+    FruPrintLine (Output, &Line);
+  }
+}
