@@ -23,8 +23,8 @@
 #include <Protocol/IpmiTransport.h>
 
 #include "../../TavriDxe/Platform/CpuIo.h"
+#include "../Common/ReportPort.h"
 #include "FruOps.h"
-#include "Report.h"
 
 extern "C" {
 extern CONST UINT8  TavriDxeImage[];

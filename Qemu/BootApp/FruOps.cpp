@@ -14,8 +14,8 @@
 #include <IndustryStandard/IpmiFru.h>
 
 #include "../../TavriDxe/Platform/CpuIo.h"
+#include "../Common/ReportPort.h"
 #include "FwCfg.h"
-#include "Report.h"
 
 constexpr UINTN   FRU_OPS_FILE_CAPACITY = 8192;
 constexpr UINTN   FRU_OP_MAX_COUNT      = 1024;
