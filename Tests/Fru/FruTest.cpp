@@ -177,6 +177,22 @@ TEST_F (FruTest, ReplyWithoutProgressEndsInsteadOfLooping) {
   }
 
   //
+  // An empty reply after a busy one is not busy again: what the busy reply
+  // left in the response area is cleared before the next send.
+  //
+  {
+    UINTN  Size = sizeof (Buffer);
+    Board.Bmc ().ClearRequests ();
+    Board.Bmc ().QueueBusy (1);
+    for (int Index = 0; Index < 3; Index++) {
+      Board.Bmc ().QueueRaw ({});
+    }
+
+    EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR);
+    EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+  }
+
+  //
   // One empty reply, then progress: the write goes on.
   //
   Board.Bmc ().ClearRequests ();
@@ -207,6 +223,19 @@ TEST_F (FruTest, ReplyClaimingMoreThanItCarriesIsAShortReply) {
   EXPECT_EQ (Size, 32u);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0, 16 }, { 8, 16 }, { 8, 16 }, { 24, 8 } }));
   EXPECT_EQ (Bytes (Buffer, Buffer + 32), Bytes (Device.begin (), Device.begin () + 32));
+
+  //
+  // A count two above what the reply carries: the two missing bytes are
+  // asked for again, not taken as zeros.
+  //
+  Board.Bmc ().ClearRequests ();
+  Size = 10;
+  Bytes  Claims10 = { 0x00, 10 };
+  Claims10.insert (Claims10.end (), Device.begin () + 0x40, Device.begin () + 0x48);
+  Board.Bmc ().QueueRaw (Claims10);
+  ASSERT_EQ (Fru->ReadFruData (0, 0x40, &Size, Buffer), EFI_SUCCESS);
+  EXPECT_EQ (ReadRequests (), (Chunks { { 0x40, 10 }, { 0x48, 2 } }));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 10), Bytes (Device.begin () + 0x40, Device.begin () + 0x4A));
 
   //
   // Such replies four times running end the read: nothing carried, nothing taken.
@@ -304,7 +333,7 @@ TEST_F (FruTest, CountsHeldTo16BitsForReadsAnd8BitsForWrites) {
     UINTN     Asked;
     UINTN     Done;
     unsigned  Commands;
-  } Writes[] = { { 256, 256, 16 }, { 300, 44, 3 }, { 272, 16, 1 } };
+  } Writes[] = { { 256, 256, 16 }, { 300, 44, 3 }, { 272, 16, 1 }, { 260, 260, 17 } };
 
   static UINT8  Data[70000];
   for (const auto &W : Writes) {
@@ -379,7 +408,9 @@ TEST_F (FruTest, ReadSizesAndDeviceIdReachTheRequests) {
   for (const auto &R : Reads) {
     Board.Bmc ().ClearRequests ();
     UINTN  Size = R.Asked;
+    std::fill (std::begin (Buffer), std::end (Buffer), 0xEE);
     EXPECT_EQ (Fru->ReadFruData (0, 0x40, &Size, Buffer), EFI_SUCCESS) << R.Asked;
+    EXPECT_EQ (Buffer[R.Asked], 0xEE) << "nothing written past the count asked";
     EXPECT_EQ (Size, R.Asked);
     EXPECT_EQ (ReadRequests (), R.Expected) << R.Asked;
   }
@@ -516,6 +547,8 @@ TEST (TscDelay, TicksFollowThePlatformRatio) {
     { 0xFF00, 0x1000, 1000000, 765 },             // 765,000,000 ticks, no overflow
     { 0xFFFFFFFF00FF, 0x1000, 1000000, 0 },       // other bits ignored: ratio 0
     { 0x2000, ~0ull - 999999, 10, 0 },            // the end time wraps: returns at once
+    { 0xFF00, 0x1000, 765000000, 1 },             // a reading at exactly 765,000,000 ticks waits on
+    { 0xFF00, 0x1000, 765000001, 0 },             // one tick past: the wait is over
   };
 
   for (const auto &Case : Cases) {
