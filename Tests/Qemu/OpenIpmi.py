@@ -4,7 +4,8 @@ what its FRU device holds.
 
 ipmi_sim serves FRU device 0 (1 KiB) from a file, writable, on a VM-codec
 port for QEMU's ipmi-bmc-extern and on a LAN port for ipmitool, both on
-127.0.0.1. It dies of SIGPIPE when a peer connects to its VM port and closes
+127.0.0.1; or, for the FRU cross-check, several FRU devices of any size, each
+from its own file. It dies of SIGPIPE when a peer connects to its VM port and closes
 at once, so it runs with SIGPIPE ignored and its readiness is read from
 /proc/net/tcp and /proc/net/udp, never probed by connecting. It is stopped by
 PID on every path out of a `with IpmiSim(...)` block.
@@ -142,12 +143,15 @@ def exit_on_signals():
 
 
 class IpmiSim:
-    """ipmi_sim serving FRU device 0 from fru_path. Use as a context manager:
+    """ipmi_sim serving FRU device 0 (FRU_SIZE bytes) from fru_path, or the
+    FRU devices given as {fru_id: (path, size)}. Use as a context manager:
     the simulator is stopped by PID on every way out of the block."""
 
-    def __init__(self, work, fru_path):
+    def __init__(self, work, fru_path=None, devices=None):
         self.work = os.path.abspath(work)
-        self.fru_path = os.path.abspath(fru_path)
+        if devices is None:
+            devices = {0: (fru_path, FRU_SIZE)}
+        self.devices = {fru_id: (os.path.abspath(path), size) for fru_id, (path, size) in devices.items()}
         self.vm_port = Q.free_port()
         self.lan_port = free_udp_port()
         self.proc = None
@@ -178,9 +182,10 @@ class IpmiSim:
                     % (self.lan_port, self.vm_port, ADMIN_USER, ADMIN_PASSWORD))
         with open(self.emu, "w") as f:
             f.write("mc_setbmc 0x20\n"
-                    "mc_add 0x20 0 no-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02\n"
-                    'mc_add_fru_data 0x20 0 %d file 0 "%s"\n'
-                    "mc_enable 0x20\n" % (FRU_SIZE, self.fru_path))
+                    "mc_add 0x20 0 no-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02\n")
+            for fru_id, (path, size) in sorted(self.devices.items()):
+                f.write('mc_add_fru_data 0x20 %d %d file 0 "%s"\n' % (fru_id, size, path))
+            f.write("mc_enable 0x20\n")
 
     def start(self, timeout=30):
         """Start ipmi_sim with SIGPIPE ignored and wait until its own sockets
@@ -224,12 +229,12 @@ class IpmiSim:
         self.stop()
         return False
 
-    def ipmitool(self, args, timeout=60):
+    def ipmitool(self, args, timeout=60, encoding="utf-8"):
         """Run ipmitool against the simulator's LAN interface (RMCP+ with
         cipher suite 3, which skips the cipher-suite probe)."""
         cmd = ["ipmitool", "-I", "lanplus", "-C", "3", "-H", "127.0.0.1", "-p", str(self.lan_port),
                "-U", ADMIN_USER, "-P", ADMIN_PASSWORD] + list(args)
-        return Q.run(cmd, timeout)
+        return Q.run(cmd, timeout, encoding=encoding)
 
     def read_fru(self, name="witness.bin"):
         """FRU device 0 as ipmitool reads it, or raise with its output."""

@@ -118,15 +118,15 @@ def stop(proc):
             proc.wait()
 
 
-def run(cmd, timeout, stdin=subprocess.DEVNULL):
+def run(cmd, timeout, stdin=subprocess.DEVNULL, encoding="utf-8"):
     """Run a command in its own process group with a time limit. Returns
-    (exit status or None on timeout, output, seconds); the group is stopped on
-    every path out of here."""
+    (exit status or None on timeout, output decoded as encoding, seconds); the
+    group is stopped on every path out of here."""
     start = time.time()
     proc = subprocess.Popen(cmd, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
     try:
         out, _ = proc.communicate(timeout=timeout)
-        return proc.returncode, out.decode(errors="replace"), time.time() - start
+        return proc.returncode, out.decode(encoding, errors="replace"), time.time() - start
     except subprocess.TimeoutExpired:
         stop(proc)
         return None, "%s did not end within %d s" % (os.path.basename(cmd[0]), timeout), time.time() - start
