@@ -23,7 +23,9 @@
 #include <Protocol/IpmiTransport.h>
 
 #include "../../TavriDxe/Platform/CpuIo.h"
+#include "../Common/GuidCompare.h"
 #include "../Common/ReportPort.h"
+#include "../Common/SetupSeed.h"
 #include "FruOps.h"
 
 extern "C" {
@@ -53,7 +55,6 @@ __asm__ (
 
 namespace {
 
-constexpr UINT32  NV_BS_RT    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINT32  NV_BS       = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 EFI_GUID  gTestBootGuid = { 0x7A5B0C11, 0x2E61, 0x4C1D, { 0x9E, 0x11, 0x5A, 0x1F, 0x6D, 0x22, 0x31, 0x07 } };
@@ -63,21 +64,6 @@ EFI_BOOT_SERVICES     *Bs;
 EFI_RUNTIME_SERVICES  *Rt;
 
 UINT8  mIioVariable[SOCKET_IIO_CONFIG_SIZE];
-
-BOOLEAN
-SameGuid (CONST EFI_GUID &A, CONST EFI_GUID &B)
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(&A);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(&B);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
-}
 
 UINT8
 IioHobByte (UINTN Index)
@@ -140,31 +126,6 @@ PublishIioHob (VOID)
   End->HobLength = sizeof (EFI_HOB_GENERIC_HEADER);
   End->Reserved  = 0;
   return Bs->InstallConfigurationTable (&gEfiHobListGuid, Copy);
-}
-
-VOID
-SeedVariables (VOID)
-{
-  UINT8  Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
-
-  for (UINTN Index = 0; Index < sizeof (Pm); Index++) {
-    Pm[Index] = 0;
-  }
-
-  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    Pm[Entry.Offset] = Entry.Value[1];
-  }
-
-  Pm[87] = 14;
-  PutStatus ("seed.pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (Pm), Pm));
-  for (UINTN Index = 0; Index < sizeof (mIioVariable); Index++) {
-    mIioVariable[Index] = 0;
-  }
-
-  mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET] = 1;
-  PutStatus (" seed.iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mIioVariable), mIioVariable));
-  Put ("\n");
 }
 
 EFI_STATUS
@@ -350,8 +311,7 @@ BootAppEntryPoint (
   Put ("\n");
 
   if (Boot == 1) {
-    Put ("TAVRI ");
-    SeedVariables ();
+    SeedSetupVariables (Rt);
   }
 
   Put ("TAVRI ");
