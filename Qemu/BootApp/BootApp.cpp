@@ -8,7 +8,8 @@
   preset is not in force; the driver then stores it and resets, and this app
   comes back for the next boot. On a boot the driver lets through, it signals
   ready-to-boot, reads both variables back, reads and writes FRU data through
-  the FRU access protocol, reports on debug port 0xE9 and shuts down.
+  the FRU access protocol, runs the harness's list of FRU operations when it
+  gave one (FruOps.cpp), reports on debug port 0xE9 and shuts down.
 **/
 
 #include <Uefi.h>
@@ -22,6 +23,10 @@
 #include <Protocol/IpmiTransport.h>
 
 #include "../../TavriDxe/Platform/CpuIo.h"
+#include "../Common/GuidCompare.h"
+#include "../Common/ReportPort.h"
+#include "../Common/SetupSeed.h"
+#include "FruOps.h"
 
 extern "C" {
 extern CONST UINT8  TavriDxeImage[];
@@ -50,8 +55,6 @@ __asm__ (
 
 namespace {
 
-constexpr UINT16  REPORT_PORT = 0xE9;
-constexpr UINT32  NV_BS_RT    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINT32  NV_BS       = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 EFI_GUID  gTestBootGuid = { 0x7A5B0C11, 0x2E61, 0x4C1D, { 0x9E, 0x11, 0x5A, 0x1F, 0x6D, 0x22, 0x31, 0x07 } };
@@ -61,82 +64,6 @@ EFI_BOOT_SERVICES     *Bs;
 EFI_RUNTIME_SERVICES  *Rt;
 
 UINT8  mIioVariable[SOCKET_IIO_CONFIG_SIZE];
-
-VOID
-Put (CONST CHAR8 *Text)
-{
-  CHAR16  Wide[2] = { 0, 0 };
-
-  for ( ; *Text != 0; Text++) {
-    IoWrite8 (REPORT_PORT, static_cast<UINT8>(*Text));
-    if (St->ConOut != NULL) {
-      if (*Text == '\n') {
-        Wide[0] = u'\r';
-        St->ConOut->OutputString (St->ConOut, Wide);
-      }
-
-      Wide[0] = static_cast<CHAR16>(*Text);
-      St->ConOut->OutputString (St->ConOut, Wide);
-    }
-  }
-}
-
-VOID
-PutHex (UINT64 Value, UINTN Digits)
-{
-  CHAR8  Text[17];
-
-  Digits = (Digits > 16) ? 16 : Digits;
-  for (UINTN Index = 0; Index < Digits; Index++) {
-    Text[Digits - 1 - Index] = "0123456789ABCDEF"[(Value >> (4 * Index)) & 0xF];
-  }
-
-  Text[Digits] = 0;
-  Put (Text);
-}
-
-VOID
-PutDec (UINT64 Value)
-{
-  CHAR8  Text[21];
-  UINTN  At = sizeof (Text) - 1;
-
-  Text[At] = 0;
-  do {
-    Text[--At] = static_cast<CHAR8>('0' + Value % 10);
-    Value /= 10;
-  } while (Value != 0);
-
-  Put (&Text[At]);
-}
-
-VOID
-PutStatus (CONST CHAR8 *Label, EFI_STATUS Status)
-{
-  Put (Label);
-  Put ("=");
-  if (EFI_ERROR (Status)) {
-    Put ("error:");
-    PutDec (Status & ~MAX_BIT);
-  } else {
-    PutDec (Status);
-  }
-}
-
-BOOLEAN
-SameGuid (CONST EFI_GUID &A, CONST EFI_GUID &B)
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(&A);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(&B);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
-}
 
 UINT8
 IioHobByte (UINTN Index)
@@ -199,31 +126,6 @@ PublishIioHob (VOID)
   End->HobLength = sizeof (EFI_HOB_GENERIC_HEADER);
   End->Reserved  = 0;
   return Bs->InstallConfigurationTable (&gEfiHobListGuid, Copy);
-}
-
-VOID
-SeedVariables (VOID)
-{
-  UINT8  Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
-
-  for (UINTN Index = 0; Index < sizeof (Pm); Index++) {
-    Pm[Index] = 0;
-  }
-
-  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    Pm[Entry.Offset] = Entry.Value[1];
-  }
-
-  Pm[87] = 14;
-  PutStatus ("seed.pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (Pm), Pm));
-  for (UINTN Index = 0; Index < sizeof (mIioVariable); Index++) {
-    mIioVariable[Index] = 0;
-  }
-
-  mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET] = 1;
-  PutStatus (" seed.iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mIioVariable), mIioVariable));
-  Put ("\n");
 }
 
 EFI_STATUS
@@ -335,7 +237,9 @@ ReportAfterHooks (VOID)
   // for the cost of the driver's own work around them.
   //
   IPMI_TRANSPORT_PROTOCOL  *Ipmi = NULL;
-  if (!EFI_ERROR (Bs->LocateProtocol (&gIpmiTransportProtocolGuid, NULL, reinterpret_cast<VOID **>(&Ipmi)))) {
+  if (EFI_ERROR (Bs->LocateProtocol (&gIpmiTransportProtocolGuid, NULL, reinterpret_cast<VOID **>(&Ipmi)))) {
+    Ipmi = NULL;
+  } else {
     UINT8   Response[255];
     UINT64  RawStart = AsmReadTsc ();
     for (UINT8 Chunk = 0; Chunk < 16; Chunk++) {
@@ -372,6 +276,10 @@ ReportAfterHooks (VOID)
   Put (" matching=");
   PutDec (Same);
   Put ("/20\n");
+  //
+  // The harness's own list of FRU operations, when it gave one.
+  //
+  RunFruOps (Bs, Fru, Ipmi);
 }
 
 }  // namespace
@@ -384,6 +292,7 @@ BootAppEntryPoint (
   )
 {
   St = SystemTable;
+  ReportInit (SystemTable);
   Bs = SystemTable->BootServices;
   Rt = SystemTable->RuntimeServices;
 
@@ -402,8 +311,7 @@ BootAppEntryPoint (
   Put ("\n");
 
   if (Boot == 1) {
-    Put ("TAVRI ");
-    SeedVariables ();
+    SeedSetupVariables (Rt);
   }
 
   Put ("TAVRI ");

@@ -53,20 +53,3 @@ PutGuid (
   }
 }
 
-BOOLEAN
-SameGuid (
-  IN CONST EFI_GUID  &A,
-  IN CONST EFI_GUID  &B
-  )
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(&A);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(&B);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
-}

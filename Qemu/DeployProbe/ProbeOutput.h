@@ -9,6 +9,7 @@
 
 #include <Uefi.h>
 
+#include "../Common/GuidCompare.h"
 #include "../Common/ReportPort.h"
 
 extern EFI_SYSTEM_TABLE      *gProbeSt;
@@ -42,13 +43,5 @@ PutGuid (
   IN CONST EFI_GUID  &Guid
   );
 
-/**
-  @return TRUE when both GUIDs hold the same 16 bytes.
-**/
-BOOLEAN
-SameGuid (
-  IN CONST EFI_GUID  &A,
-  IN CONST EFI_GUID  &B
-  );
 
 #endif

@@ -20,9 +20,8 @@
 **/
 
 #include <Uefi.h>
-#include <Guid/SocketIioConfig.h>
-#include <Guid/SocketPowerManagementConfig.h>
 
+#include "../Common/SetupSeed.h"
 #include "LoadOption.h"
 #include "ProbeOutput.h"
 #include "ProbeReport.h"
@@ -32,7 +31,6 @@ extern "C" EFI_STATUS EFIAPI SecureBootLoaderEntryPoint (IN EFI_HANDLE ImageHand
 namespace {
 
 constexpr UINT32  NV_BS    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
-constexpr UINT32  NV_BS_RT = NV_BS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 EFI_GUID  gLoaderRunGuid = { 0x3C0B6E0A, 0x5F4D, 0x4E7B, { 0x8C, 0x21, 0x9A, 0x44, 0x17, 0x6D, 0x0E, 0x52 } };
 
@@ -42,33 +40,6 @@ constexpr CHAR16  TAMPERED_DRIVER[] = u"\\TavriDxe-tampered.efi";
 constexpr CHAR16  KCS_DRIVER[]      = u"\\KcsIpmiDxe.efi";
 
 UINT8  mPath[MAX_FILE_DEVICE_PATH];
-UINT8  mIioVariable[SOCKET_IIO_CONFIG_SIZE];
-
-/**
-  Seed SocketPowerManagementConfig with preset 1 selected but byte 87 off the
-  preset, and SocketIioConfig with the import switch on.
-**/
-VOID
-SeedSetupVariables (
-  VOID
-  )
-{
-  UINT8  Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
-
-  gProbeBs->SetMem (Pm, sizeof (Pm), 0);
-  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    Pm[Entry.Offset] = Entry.Value[1];
-  }
-
-  Pm[87] = 14;
-  gProbeBs->SetMem (mIioVariable, sizeof (mIioVariable), 0);
-  mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
-  Put ("TAVRI seed ");
-  PutStatus ("pm", gProbeRt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (Pm), Pm));
-  PutStatus (" iio", gProbeRt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mIioVariable), mIioVariable));
-  Put ("\n");
-}
 
 /**
   Ask the firmware to load a file next to this app, without starting it.
@@ -162,7 +133,7 @@ SecureBootLoaderEntryPoint (
   }
 
   if (Run == 1) {
-    SeedSetupVariables ();
+    SeedSetupVariables (gProbeRt);
     LoadWithoutStarting (ImageHandle, UNSIGNED_DRIVER);
     LoadWithoutStarting (ImageHandle, TAMPERED_DRIVER);
     Report (ImageHandle);

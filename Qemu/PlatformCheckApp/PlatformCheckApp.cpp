@@ -17,6 +17,7 @@
 #include <Protocol/FruAccess.h>
 
 #include "../Common/ReportPort.h"
+#include "../Common/SetupSeed.h"
 
 extern "C" {
 EFI_STATUS EFIAPI PlatformCheckAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_SYSTEM_TABLE *SystemTable);
@@ -24,7 +25,6 @@ EFI_STATUS EFIAPI PlatformCheckAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINT32  NV_BS    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 EFI_GUID  gPlatformCheckGuid = { 0x3F0C8E25, 0x6B1D, 0x4E7A, { 0x9C, 0x42, 0x1D, 0x5E, 0x77, 0x08, 0xA3, 0x61 } };
@@ -43,38 +43,6 @@ PeiHobByte (
   )
 {
   return static_cast<UINT8>(Index * 7 + 0x5A);
-}
-
-/**
-  Store both setup variables as a platform's setup would: the preset of
-  selector 1 with byte 87 at 14 instead of 15, and the IIO import switch on.
-**/
-VOID
-SeedVariables (
-  VOID
-  )
-{
-  UINT8  Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
-
-  for (UINTN Index = 0; Index < sizeof (Pm); Index++) {
-    Pm[Index] = 0;
-  }
-
-  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    Pm[Entry.Offset] = Entry.Value[1];
-  }
-
-  Pm[87] = 14;
-  for (UINTN Index = 0; Index < sizeof (mIioVariable); Index++) {
-    mIioVariable[Index] = 0;
-  }
-
-  mIioVariable[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
-  Put ("TAVRI ");
-  PutStatus ("seed.pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (Pm), Pm));
-  PutStatus (" seed.iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mIioVariable), mIioVariable));
-  Put ("\n");
 }
 
 VOID
@@ -221,7 +189,7 @@ PlatformCheckAppEntryPoint (
   Put ("\n");
 
   if (Run == 1) {
-    SeedVariables ();
+    SeedSetupVariables (Rt);
     Put ("TAVRI reset to bring the seeded variables to the next boot\n");
     Rt->ResetSystem (EfiResetCold, EFI_SUCCESS, 0, NULL);
   }

@@ -149,7 +149,7 @@ def check_normal(result):
         want(commands(io[2]) == PROBE_COMMANDS + 1, "boot 3: %d IPMI commands, expected 16 + the app's read" % commands(io[2]))
     want(result["p72"] == b"\x81" * 6 and result["p73"] == b"\x55" * 2,
          "CMOS marker: ports 0x72/0x73 saw %s / %s, expected the sequence in boots 1 and 3" % (result["p72"].hex(), result["p73"].hex()))
-    want("app-run 1" in report and "seed.pm=0 seed.iio=0" in report, "the app did not seed the variables")
+    want("app-run 1" in report and "seed pm=0 iio=0" in report, "the app did not seed the variables")
     want("pm status=0 selector=1 in-force=9/9" in report, "the preset is not in force after the cycle")
     want("iio status=0 size=22247 from-pei-hob=144/144 switch=1" in report, "SocketIioConfig does not hold the PEI HOB's 144 bytes")
     want("fru-protocol status=0" in report, "the FRU access protocol is not installed when the OS loader runs")

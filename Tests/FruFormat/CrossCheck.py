@@ -14,13 +14,14 @@ Usage: CrossCheck.py FRUTOOL [--work DIR]
 import argparse
 import os
 import re
-import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import FruFields as F  # noqa: E402
 import FruImages as I  # noqa: E402
+from FruFields import run  # noqa: E402
 
 KNOWN = {
     # BCD plus holds two digits a byte (high nibble first), as the format's
@@ -54,36 +55,20 @@ LABELS = {
 }
 
 
-def run(cmd):
-    proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60,
-                          env=dict(os.environ, TZ="UTC"))
-    return proc.returncode, proc.stdout.decode("latin-1")
+def to_freeipmi(name, value):
+    """A frutool value in the form ipmi-fru prints it."""
+    if value.startswith("0x") and re.fullmatch(r"0x([0-9A-F]{2})+", value):
+        value = " ".join("%sh" % value[i:i + 2] for i in range(2, len(value), 2))
+    if name == "chassis.type":
+        value = re.sub(r"^\d+ \((.*)\)$", r"\1", value)
+    if name == "board.mfg_date" and value != "unspecified":
+        y, mo, d, h, mi = re.match(r"(\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d)", value).groups()
+        value = "%s/%s/%s - %s:%s:00" % (mo, d, y[2:], h, mi)
+    return value
 
 
 def frutool_fields(text):
-    """frutool print as {name: value}, custom fields as lists, values in the
-    form ipmi-fru prints them; empty fields left out as ipmi-fru leaves them."""
-    fields = {}
-    for line in text.splitlines():
-        m = re.match(r"(chassis|board|product)\.(\w+): (.*)$", line)
-        if not m:
-            continue
-        area, name, value = m.groups()
-        value = re.sub(r"\\x([0-9A-F]{2})", lambda h: chr(int(h.group(1), 16)), value)
-        if value.startswith("0x") and re.fullmatch(r"0x([0-9A-F]{2})+", value):
-            value = " ".join("%sh" % value[i:i + 2] for i in range(2, len(value), 2))
-        if name == "type":
-            value = re.sub(r"^\d+ \((.*)\)$", r"\1", value)
-        if name == "mfg_date" and value != "unspecified":
-            y, mo, d, h, mi = re.match(r"(\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d)", value).groups()
-            value = "%s/%s/%s - %s:%s:00" % (mo, d, y[2:], h, mi)
-        if value == "":
-            continue
-        if name.startswith("custom"):
-            fields.setdefault(area + ".custom", []).append(value)
-        else:
-            fields[area + "." + name] = value
-    return fields
+    return F.map_values(F.frutool_fields(text), to_freeipmi)
 
 
 def freeipmi_fields(text):
@@ -131,16 +116,13 @@ def check_case(frutool, work, name, data, expected, problems):
         problems.append("%s: frutool exit %d/%d on a good image:\n%s" % (name, verify_rc, print_rc, verify_out))
     ours = frutool_fields(printed)
     theirs = freeipmi_fields(freeipmi)
-    for field in sorted(set(ours) | set(theirs)):
-        if (name, field) in KNOWN:
-            continue
-        if ours.get(field) != theirs.get(field):
-            problems.append("%s: %s is %r in frutool, %r in ipmi-fru" % (name, field, ours.get(field), theirs.get(field)))
+    compared = F.compare(name, ours, theirs, "ipmi-fru", problems,
+                         left_out={field for case, field in KNOWN if case == name})
     unexplained = [line for line in freeipmi.splitlines() if "Error" in line
                    and not any(n == name for n, _ in KNOWN)]
     if unexplained:
         problems.append("%s: ipmi-fru reports %s" % (name, unexplained))
-    return sum(len(v) if isinstance(v, list) else 1 for v in ours.values())
+    return compared
 
 
 def check_set(frutool, work, problems):
@@ -186,17 +168,10 @@ def main():
     for name, data, expected in cases:
         compared += check_case(args.frutool, work, name, data, expected, problems)
     check_set(args.frutool, work, problems)
-    print("frutool and ipmi-fru over %d images (%d good, %d bad; %d fields compared), plus set and exit statuses"
-          % (len(cases), sum(e == "good" for _, _, e in cases), sum(e == "bad" for _, _, e in cases), compared))
-    for (case, field), why in sorted(KNOWN.items()):
-        print("  left out: %s %s (%s)" % (case, field, why))
-    if problems:
-        print("FAILED:")
-        for p in problems:
-            print("  - " + p)
-        return 1
-    print("All fields agree.")
-    return 0
+    return F.report("frutool and ipmi-fru over %d images (%d good, %d bad; %d fields compared), "
+                    "plus set and exit statuses"
+                    % (len(cases), sum(e == "good" for _, _, e in cases), sum(e == "bad" for _, _, e in cases),
+                       compared), KNOWN, problems)
 
 
 if __name__ == "__main__":

@@ -158,7 +158,7 @@ def corpus():
         broken(start + good[start + 1] * 8 - 1, "bad-%s-checksum" % name)
     mr = good[5] * 8
     broken(mr + 4, "bad-record-header-checksum")
-    broken(mr + 3, "bad-record-checksum")
+    broken(mr + 5, "bad-record-checksum")
 
     # Truncated images: cut inside the header, an area and the record list.
     end = mr + len(RECORDS)

@@ -12,6 +12,11 @@ running board, with nothing of ours loading images or signalling events:
 --shell-load     The shell seeds the variables and runs `load` for both
                  drivers; the KCS load runs the hooks, the preset reset comes
                  in the middle of it, and the next boot loads both again.
+--volatile-preset
+                 As --shell-load, but SocketPowerManagementConfig is seeded
+                 volatile: a reset would lose the stored preset and come back
+                 to the same mismatch on every boot, so the driver neither
+                 stores it nor resets, and the boot goes on in one piece.
 
 The startup.nsh on the ESP drives the shell; a shell variable (stored
 non-volatile by `set`) tells later boots apart. Every port write that
@@ -19,7 +24,7 @@ matters is traced by QEMU, so each boot is told apart by its resets. The
 probe app (DeployProbe.efi, run from the shell) reports the loaded images
 and who loaded them, the variables and a FRU read through the protocol.
 
-Usage: DeployOnStockOvmf.py BUILD_DIR (--driver-option | --shell-load) [--work DIR]
+Usage: DeployOnStockOvmf.py BUILD_DIR (--driver-option | --shell-load | --volatile-preset) [--work DIR]
 """
 
 import argparse
@@ -35,9 +40,12 @@ CONSOLE_KEEP = ("> ", "bcfg:", "Desc ", "DevPath", "Variable NV", "Delete", "Ima
                 R.FRU_GUID + " ", "dmpstore:", "Load and set", "BdsDxe: starting", "load:")
 
 
-def setup_file():
+BS_RT = 0x6
+
+
+def setup_file(pm_attributes=Q.NV_BS_RT):
     pm, _, iio = R.seeded_variables()
-    return (Q.dmpstore_record("SocketPowerManagementConfig", R.PM_GUID, Q.NV_BS_RT, pm)
+    return (Q.dmpstore_record("SocketPowerManagementConfig", R.PM_GUID, pm_attributes, pm)
             + Q.dmpstore_record("SocketIioConfig", R.IIO_GUID, Q.NV_BS_RT, iio))
 
 
@@ -76,13 +84,13 @@ SHELL_LOAD_SCRIPT = [
 ] + REPORT_STEPS
 
 
-def esp_files(build, script, old_copy):
+def esp_files(build, script, old_copy, pm_attributes=Q.NV_BS_RT):
     files = {
         "startup.nsh": Q.shell_script(script),
         "TavriDxe.efi": os.path.join(build, "TavriDxe.efi"),
         "KcsIpmiDxe.efi": os.path.join(build, "KcsIpmiDxe.efi"),
         "DeployProbe.efi": os.path.join(build, "DeployProbe.efi"),
-        SETUP_FILE: setup_file(),
+        SETUP_FILE: setup_file(pm_attributes),
     }
     if old_copy:
         files["TavriOld.efi"] = os.path.join(build, "TavriDxe.efi")
@@ -171,12 +179,37 @@ def shell_load(build, work, timeout):
     return c.finish(session, "All checks passed: shell load of both drivers, preset cycle, FRU protocol, CMOS marker.")
 
 
+def volatile_preset(build, work, timeout):
+    session = Q.run_session(work, esp_files(build, SHELL_LOAD_SCRIPT, False, BS_RT), timeout)
+    boots = session["boots"]
+    print("Shell `load` on stock OVMF (%s), SocketPowerManagementConfig volatile: %d boots in %.1f s"
+          % (Q.OVMF_CODE, len(boots), session["elapsed"]))
+    parsed = [R.print_boot(i + 1, b, CONSOLE_KEEP) for i, b in enumerate(boots)]
+    c = R.Checks()
+    c.want(session["rc"] == 0, "QEMU did not end by the guest's shutdown")
+    if not c.want(len(boots) == 1, "expected one boot: no preset reset for a volatile variable, saw %d" % len(boots)):
+        return c.finish(session, "")
+    boot, report = boots[0], parsed[0]
+    pm, _, _ = R.seeded_variables()
+    c.want("'%s:SocketPowerManagementConfig' DataSize = 0x20C" % R.PM_GUID in boot["console"],
+           "dmpstore -l did not set SocketPowerManagementConfig (524 bytes)")
+    c.want(boot["reset"] != 0x0E, "the driver reset through 0xCF9 for a volatile variable")
+    c.want(boot["kcs_before_cmos"] == R.PROBE_KCS_WRITES and boot["cmos"] == R.CMOS_MARKER,
+           "the hooks after the preset did not run: %d KCS writes, CMOS %r" % (boot["kcs_before_cmos"], boot["cmos"]))
+    c.want(report["pm"].get("in-force") == "8/9" and report["pm"].get("crc32") == R.crc(pm),
+           "the volatile SocketPowerManagementConfig was rewritten: %r" % report["pm"])
+    c.want(report["fru"].get("status") == "0", "the FRU access protocol is not installed")
+    return c.finish(session, "All checks passed: a volatile preset variable out of force is left alone, no reset, "
+                             "the other hooks ran.")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     mode = parser.add_mutually_exclusive_group(required=True)
     mode.add_argument("--driver-option", action="store_true")
     mode.add_argument("--shell-load", action="store_true")
+    mode.add_argument("--volatile-preset", action="store_true")
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=300)
     args = parser.parse_args()
@@ -185,6 +218,8 @@ def main():
     build = os.path.abspath(args.build)
     if args.driver_option:
         return driver_option(build, work, args.timeout)
+    if args.volatile_preset:
+        return volatile_preset(build, work, args.timeout)
     return shell_load(build, work, args.timeout)
 
 

@@ -77,6 +77,19 @@ def qemu_bmc_args(fru_path, area=FRU_AREA):
             "-device", "isa-ipmi-kcs,bmc=bmc0"]
 
 
+def extern_bmc_args(port):
+    """An outside BMC on a KCS interface: QEMU connects to 127.0.0.1:port with
+    the VM codec and connects again within 10 s whenever the link drops."""
+    return ["-chardev", "socket,id=ipmi0,host=127.0.0.1,port=%d,reconnect=10" % port,
+            "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc0",
+            "-device", "isa-ipmi-kcs,bmc=bmc0"]
+
+
+def fw_cfg_args(name, path):
+    """Hand the guest a file through QEMU's firmware configuration device."""
+    return ["-fw_cfg", "name=%s,file=%s" % (name, path)]
+
+
 def debugcon_args(name, iobase, path):
     """Capture every byte written to an I/O port into a file."""
     return ["-chardev", "file,id=%s,path=%s" % (name, path),
@@ -105,15 +118,15 @@ def stop(proc):
             proc.wait()
 
 
-def run(cmd, timeout, stdin=subprocess.DEVNULL):
+def run(cmd, timeout, stdin=subprocess.DEVNULL, encoding="utf-8"):
     """Run a command in its own process group with a time limit. Returns
-    (exit status or None on timeout, output, seconds); the group is stopped on
-    every path out of here."""
+    (exit status or None on timeout, output decoded as encoding, seconds); the
+    group is stopped on every path out of here."""
     start = time.time()
     proc = subprocess.Popen(cmd, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
     try:
         out, _ = proc.communicate(timeout=timeout)
-        return proc.returncode, out.decode(errors="replace"), time.time() - start
+        return proc.returncode, out.decode(encoding, errors="replace"), time.time() - start
     except subprocess.TimeoutExpired:
         stop(proc)
         return None, "%s did not end within %d s" % (os.path.basename(cmd[0]), timeout), time.time() - start
