@@ -53,8 +53,8 @@ if [ -z "$(known_versions)" ]; then
          /(^|\n)Types:[^\n]*(^|[ \t])deb([ \t]|\n|$)/ && !/(^|\n)Enabled: *no/ {
            sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' "$f"
   done | $SUDO tee /etc/apt/sources.list.d/tavri-deb-src.sources >/dev/null
-  { cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } \
-    | sed -n 's/^deb \(.*\)/deb-src \1/p' | $SUDO tee /etc/apt/sources.list.d/tavri-deb-src.list >/dev/null
+  lines=$({ cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true; } | sed -n 's/^deb \(.*\)/deb-src \1/p')
+  [ -z "$lines" ] || echo "$lines" | $SUDO tee /etc/apt/sources.list.d/tavri-deb-src.list >/dev/null
   $SUDO apt-get update -qq || true
 fi
 version=$(known_versions | tail -1)
@@ -71,7 +71,9 @@ if [ ! -f "$root/source.ready" ]; then
   rm -rf "$root"
   mkdir -p "$root/dl"
   (cd "$root/dl" && apt-get source --download-only -qq "edk2=$version" 2>&1 | grep -v "unsandboxed" || true)
-  dpkg-source -x "$root"/dl/edk2_*.dsc "$src" >/dev/null
+  # apt checked the files against the signed archive index; dpkg-source has
+  # no keyring for the uploader's own signature, which it only warns about.
+  dpkg-source -x "$root"/dl/edk2_*.dsc "$src" >"$root/extract.log" 2>&1 || { cat "$root/extract.log"; exit 1; }
   for p in "${patches[@]}"; do
     patch -d "$src" -p1 --binary --quiet < "$p"
   done
