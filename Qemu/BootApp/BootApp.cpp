@@ -25,6 +25,7 @@
 #include "../../TavriDxe/Platform/CpuIo.h"
 #include "../Common/GuidCompare.h"
 #include "../Common/ReportPort.h"
+#include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
 #include "FruOps.h"
 
@@ -55,7 +56,6 @@ __asm__ (
 
 namespace {
 
-constexpr UINT32  NV_BS       = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 EFI_GUID  gTestBootGuid = { 0x7A5B0C11, 0x2E61, 0x4C1D, { 0x9E, 0x11, 0x5A, 0x1F, 0x6D, 0x22, 0x31, 0x07 } };
 
@@ -296,21 +296,15 @@ BootAppEntryPoint (
   Bs = SystemTable->BootServices;
   Rt = SystemTable->RuntimeServices;
 
-  UINT32  Boot = 0;
-  UINTN   Size = sizeof (Boot);
-  if (EFI_ERROR (Rt->GetVariable (u"TavriTestBoot", &gTestBootGuid, NULL, &Size, &Boot))) {
-    Boot = 0;
-  }
-
-  Boot++;
-  Rt->SetVariable (u"TavriTestBoot", &gTestBootGuid, NV_BS, sizeof (Boot), &Boot);
+  EFI_STATUS  Counted;
+  UINT32      Boot = CountRun (Rt, u"TavriTestBoot", &gTestBootGuid, &Counted);
   Put ("TAVRI boot ");
   PutDec (Boot);
   Put (" firmware-revision=");
   PutHex (St->Hdr.Revision, 8);
   Put ("\n");
 
-  if (Boot == 1) {
+  if ((Boot == 1) && !EFI_ERROR (Counted)) {
     SeedSetupVariables (Rt);
   }
 

@@ -21,6 +21,7 @@
 
 #include <Uefi.h>
 
+#include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
 #include "LoadOption.h"
 #include "ProbeOutput.h"
@@ -30,7 +31,6 @@ extern "C" EFI_STATUS EFIAPI SecureBootLoaderEntryPoint (IN EFI_HANDLE ImageHand
 
 namespace {
 
-constexpr UINT32  NV_BS    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 EFI_GUID  gLoaderRunGuid = { 0x3C0B6E0A, 0x5F4D, 0x4E7B, { 0x8C, 0x21, 0x9A, 0x44, 0x17, 0x6D, 0x0E, 0x52 } };
 
@@ -110,14 +110,8 @@ SecureBootLoaderEntryPoint (
 {
   ProbeInitialize (SystemTable);
 
-  UINT32  Run  = 0;
-  UINTN   Size = sizeof (Run);
-  if (EFI_ERROR (gProbeRt->GetVariable (u"TavriLoaderRun", &gLoaderRunGuid, NULL, &Size, &Run)) || (Size != sizeof (Run))) {
-    Run = 0;
-  }
-
-  Run++;
-  EFI_STATUS  Stored = gProbeRt->SetVariable (u"TavriLoaderRun", &gLoaderRunGuid, NV_BS, sizeof (Run), &Run);
+  EFI_STATUS  Stored;
+  UINT32      Run = CountRun (gProbeRt, u"TavriLoaderRun", &gLoaderRunGuid, &Stored);
   Put ("TAVRI loader run=");
   PutDec (Run);
   PutStatus (" run-stored", Stored);

@@ -17,6 +17,7 @@
 #include <Protocol/FruAccess.h>
 
 #include "../Common/ReportPort.h"
+#include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
 
 extern "C" {
@@ -25,7 +26,6 @@ EFI_STATUS EFIAPI PlatformCheckAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_
 
 namespace {
 
-constexpr UINT32  NV_BS    = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS;
 
 EFI_GUID  gPlatformCheckGuid = { 0x3F0C8E25, 0x6B1D, 0x4E7A, { 0x9C, 0x42, 0x1D, 0x5E, 0x77, 0x08, 0xA3, 0x61 } };
 
@@ -170,25 +170,20 @@ PlatformCheckAppEntryPoint (
   IN EFI_SYSTEM_TABLE  *SystemTable
   )
 {
-  UINT32  Run  = 0;
-  UINTN   Size = sizeof (Run);
+  EFI_STATUS  Counted;
+  UINT32      Run;
 
   (VOID)ImageHandle;
   Bs = SystemTable->BootServices;
   Rt = SystemTable->RuntimeServices;
   ReportInit (SystemTable);
 
-  if (EFI_ERROR (Rt->GetVariable (u"TavriPlatformCheckRun", &gPlatformCheckGuid, NULL, &Size, &Run))) {
-    Run = 0;
-  }
-
-  Run++;
-  Rt->SetVariable (u"TavriPlatformCheckRun", &gPlatformCheckGuid, NV_BS, sizeof (Run), &Run);
+  Run = CountRun (Rt, u"TavriPlatformCheckRun", &gPlatformCheckGuid, &Counted);
   Put ("TAVRI app-run ");
   PutDec (Run);
   Put ("\n");
 
-  if (Run == 1) {
+  if ((Run == 1) && !EFI_ERROR (Counted)) {
     SeedSetupVariables (Rt);
     Put ("TAVRI reset to bring the seeded variables to the next boot\n");
     Rt->ResetSystem (EfiResetCold, EFI_SUCCESS, 0, NULL);

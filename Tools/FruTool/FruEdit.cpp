@@ -9,22 +9,6 @@ namespace {
 
 constexpr UINT8  EMPTY_FIELD = static_cast<UINT8>(FRU_TYPE_8BIT << 6);
 
-FRU_STATUS
-Fail (
-  OUT FRU_ERROR  *Error,
-  IN  FRU_STATUS Status,
-  IN  FRU_AREA   Area,
-  IN  UINTN      Offset,
-  IN  UINTN      Limit
-  )
-{
-  Error->Status = Status;
-  Error->Area   = Area;
-  Error->Offset = static_cast<UINT32>(Offset);
-  Error->Limit  = static_cast<UINT32>(Limit);
-  return Status;
-}
-
 ///
 /// An area being laid out; Overflow is set once a byte did not fit.
 ///
@@ -103,11 +87,11 @@ SetField (
   }
 
   if ((Name->Index >= Fixed) && (Name->Index > Count) && (Name->Index > Fixed)) {
-    return Fail (Error, FruErrFieldMissing, Name->Area, Span->Start, (Count > Fixed) ? Count - Fixed : 0);
+    return FruFail (Error, FruErrFieldMissing, Name->Area, Span->Start, (Count > Fixed) ? Count - Fixed : 0);
   }
 
   if (FruEncodeValue (Value, OldType, &Encoded) != FruOk) {
-    return Fail (Error, FruErrBadValue, Name->Area, Span->Start, 0);
+    return FruFail (Error, FruErrBadValue, Name->Area, Span->Start, 0);
   }
 
   Builder.Length   = 0;
@@ -139,7 +123,7 @@ SetField (
   UINTN  NewLength = Builder.Length + 1;
   if (Builder.Overflow || (NewLength > FRU_MAX_AREA_SIZE) || (Span->Start + NewLength > Span->Limit)) {
     UINTN  Needed = Builder.Overflow ? FRU_MAX_AREA_SIZE + 8 : NewLength;
-    return Fail (Error, FruErrNoRoom, Name->Area, Span->Start + Needed, Span->Limit);
+    return FruFail (Error, FruErrNoRoom, Name->Area, Span->Start + Needed, Span->Limit);
   }
 
   Builder.Bytes[1] = static_cast<UINT8>(NewLength / 8);
@@ -191,14 +175,14 @@ FruSetValue (
   switch (Name->Kind) {
     case FruNameChassisType:
       if (!FruParseNumber (Value, 0xFF, &Number)) {
-        return Fail (Error, FruErrBadValue, Name->Area, Span.Start + 2, 0xFF);
+        return FruFail (Error, FruErrBadValue, Name->Area, Span.Start + 2, 0xFF);
       }
 
       return SetAreaBytes (Data, &Span, 2, static_cast<UINT32>(Number), 1, Change);
 
     case FruNameMfgDate:
       if (!FruParseDate (Value, &Minutes)) {
-        return Fail (Error, FruErrBadValue, Name->Area, Span.Start + 3, 0);
+        return FruFail (Error, FruErrBadValue, Name->Area, Span.Start + 3, 0);
       }
 
       return SetAreaBytes (Data, &Span, 3, Minutes, 3, Change);

@@ -14,22 +14,6 @@ namespace {
 constexpr UINT8  mFirstFieldOffset[FruAreaCount] = { 0, 0, 3, 6, 3, 0 };
 constexpr UINT8  mFixedFields[FruAreaCount]      = { 0, 0, 2, 5, 7, 0 };
 
-FRU_STATUS
-Fail (
-  OUT FRU_ERROR  *Error,
-  IN  FRU_STATUS Status,
-  IN  FRU_AREA   Area,
-  IN  UINTN      Offset,
-  IN  UINTN      Limit
-  )
-{
-  Error->Status = Status;
-  Error->Area   = Area;
-  Error->Offset = static_cast<UINT32>(Offset);
-  Error->Limit  = static_cast<UINT32>(Limit);
-  return Status;
-}
-
 UINT8
 Sum (
   IN CONST UINT8  *Data,
@@ -90,40 +74,40 @@ CheckInfoArea (
   UINTN  Start = Span->Start;
 
   if (Start + 2 > Size) {
-    return Fail (Error, FruErrTruncated, Area, Start + 1, Size);
+    return FruFail (Error, FruErrTruncated, Area, Start + 1, Size);
   }
 
   if (Data[Start] != FRU_FORMAT_VERSION) {
-    return Fail (Error, FruErrVersion, Area, Start, FRU_FORMAT_VERSION);
+    return FruFail (Error, FruErrVersion, Area, Start, FRU_FORMAT_VERSION);
   }
 
   UINTN  Length = static_cast<UINTN>(Data[Start + 1]) * 8;
   if (Length == 0) {
-    return Fail (Error, FruErrAreaLength, Area, Start + 1, 0);
+    return FruFail (Error, FruErrAreaLength, Area, Start + 1, 0);
   }
 
   if (Start + Length > Size) {
-    return Fail (Error, FruErrTruncated, Area, Start + Length, Size);
+    return FruFail (Error, FruErrTruncated, Area, Start + Length, Size);
   }
 
   if (Start + Length > Span->Limit) {
-    return Fail (Error, FruErrOverlap, Area, Start + Length, Span->Limit);
+    return FruFail (Error, FruErrOverlap, Area, Start + Length, Span->Limit);
   }
 
   Span->Length = static_cast<UINT32>(Length);
   if (Sum (Data + Start, Length) != 0) {
-    return Fail (Error, FruErrChecksum, Area, Start + Length - 1, FruChecksum (Data + Start, Length - 1));
+    return FruFail (Error, FruErrChecksum, Area, Start + Length - 1, FruChecksum (Data + Start, Length - 1));
   }
 
   UINTN  End = Start + Length - 1;
   UINTN  At  = Start + mFirstFieldOffset[Area];
   if (At > End) {
-    return Fail (Error, FruErrFieldPastArea, Area, Start, End);
+    return FruFail (Error, FruErrFieldPastArea, Area, Start, End);
   }
 
   for ( ; ;) {
     if (At >= End) {
-      return Fail (Error, FruErrNoEndMarker, Area, At, End);
+      return FruFail (Error, FruErrNoEndMarker, Area, At, End);
     }
 
     if (Data[At] == FRU_END_OF_FIELDS) {
@@ -132,7 +116,7 @@ CheckInfoArea (
 
     UINTN  Next = At + 1 + (Data[At] & 0x3F);
     if (Next > End) {
-      return Fail (Error, FruErrFieldPastArea, Area, At, End);
+      return FruFail (Error, FruErrFieldPastArea, Area, At, End);
     }
 
     At = Next;
@@ -151,29 +135,29 @@ CheckMultiRecordArea (
 
   for ( ; ;) {
     if (At + FRU_RECORD_HEADER > Size) {
-      return Fail (Error, FruErrTruncated, FruAreaMultiRecord, At + FRU_RECORD_HEADER, Size);
+      return FruFail (Error, FruErrTruncated, FruAreaMultiRecord, At + FRU_RECORD_HEADER, Size);
     }
 
     if (Sum (Data + At, FRU_RECORD_HEADER) != 0) {
-      return Fail (Error, FruErrRecordHeaderChecksum, FruAreaMultiRecord, At + 4, FruChecksum (Data + At, 4));
+      return FruFail (Error, FruErrRecordHeaderChecksum, FruAreaMultiRecord, At + 4, FruChecksum (Data + At, 4));
     }
 
     if ((Data[At + 1] & 0x0F) != FRU_RECORD_VERSION) {
-      return Fail (Error, FruErrRecordVersion, FruAreaMultiRecord, At + 1, FRU_RECORD_VERSION);
+      return FruFail (Error, FruErrRecordVersion, FruAreaMultiRecord, At + 1, FRU_RECORD_VERSION);
     }
 
     UINTN  Length = Data[At + 2];
     UINTN  Next   = At + FRU_RECORD_HEADER + Length;
     if (Next > Size) {
-      return Fail (Error, FruErrTruncated, FruAreaMultiRecord, Next, Size);
+      return FruFail (Error, FruErrTruncated, FruAreaMultiRecord, Next, Size);
     }
 
     if (Next > Span->Limit) {
-      return Fail (Error, FruErrOverlap, FruAreaMultiRecord, Next, Span->Limit);
+      return FruFail (Error, FruErrOverlap, FruAreaMultiRecord, Next, Span->Limit);
     }
 
     if (static_cast<UINT8>(Sum (Data + At + FRU_RECORD_HEADER, Length) + Data[At + 3]) != 0) {
-      return Fail (Error, FruErrRecordChecksum, FruAreaMultiRecord, At + 3, FruChecksum (Data + At + FRU_RECORD_HEADER, Length));
+      return FruFail (Error, FruErrRecordChecksum, FruAreaMultiRecord, At + 3, FruChecksum (Data + At + FRU_RECORD_HEADER, Length));
     }
 
     Span->Length = static_cast<UINT32>(Next - Span->Start);
@@ -218,21 +202,21 @@ FruReadHeader (
   }
 
   if (Size < FRU_HEADER_SIZE) {
-    return Fail (Error, FruErrTruncated, FruAreaHeader, FRU_HEADER_SIZE, Size);
+    return FruFail (Error, FruErrTruncated, FruAreaHeader, FRU_HEADER_SIZE, Size);
   }
 
   if (Data[0] != FRU_FORMAT_VERSION) {
-    return Fail (Error, FruErrVersion, FruAreaHeader, 0, FRU_FORMAT_VERSION);
+    return FruFail (Error, FruErrVersion, FruAreaHeader, 0, FRU_FORMAT_VERSION);
   }
 
   if (Sum (Data, FRU_HEADER_SIZE) != 0) {
-    return Fail (Error, FruErrChecksum, FruAreaHeader, 7, FruChecksum (Data, 7));
+    return FruFail (Error, FruErrChecksum, FruAreaHeader, 7, FruChecksum (Data, 7));
   }
 
   for (UINTN Area = FruAreaInternal; Area < FruAreaCount; Area++) {
     UINTN  Start = static_cast<UINTN>(Data[Area]) * 8;
     if (Start >= Size) {
-      return Fail (Error, FruErrTruncated, static_cast<FRU_AREA>(Area), Start, Size);
+      return FruFail (Error, FruErrTruncated, static_cast<FRU_AREA>(Area), Start, Size);
     }
 
     Header->Start[Area] = static_cast<UINT32>(Start);
@@ -263,18 +247,18 @@ FruCheckArea (
   }
 
   if (Span->Start == 0) {
-    return Fail (Error, FruErrAreaAbsent, Area, 0, 0);
+    return FruFail (Error, FruErrAreaAbsent, Area, 0, 0);
   }
 
   Span->Limit = AreaLimit (Header, Area, Size, &Duplicate);
   if (Duplicate) {
-    return Fail (Error, FruErrOverlap, Area, Span->Start, Span->Start);
+    return FruFail (Error, FruErrOverlap, Area, Span->Start, Span->Start);
   }
 
   switch (Area) {
     case FruAreaInternal:
       if (Data[Span->Start] != FRU_FORMAT_VERSION) {
-        return Fail (Error, FruErrVersion, Area, Span->Start, FRU_FORMAT_VERSION);
+        return FruFail (Error, FruErrVersion, Area, Span->Start, FRU_FORMAT_VERSION);
       }
 
       Span->Length = Span->Limit - Span->Start;

@@ -71,6 +71,25 @@ typedef struct {
   UINT32        Limit;      ///< the bound that was crossed, or the expected value
 } FRU_ERROR;
 
+/**
+  Fill in an error and return its status.
+**/
+inline FRU_STATUS
+FruFail (
+  OUT FRU_ERROR  *Error,
+  IN  FRU_STATUS Status,
+  IN  FRU_AREA   Area,
+  IN  UINTN      Offset,
+  IN  UINTN      Limit
+  )
+{
+  Error->Status = Status;
+  Error->Area   = Area;
+  Error->Offset = static_cast<UINT32>(Offset);
+  Error->Limit  = static_cast<UINT32>(Limit);
+  return Status;
+}
+
 ///
 /// The common header, decoded: the start of each area in bytes, 0 if absent.
 ///
