@@ -129,13 +129,21 @@ def check_running_boot(c, boot, parsed, loader, fru):
            "a FRU read through the protocol did not return the BMC's FRU bytes")
 
 
-def driver_option(build, work, timeout):
-    session = Q.run_session(work, esp_files(build, DRIVER_OPTION_SCRIPT, True), timeout)
+def start_session(build, work, timeout, title, script, old_copy=False, pm_attributes=Q.NV_BS_RT):
+    """Run one shell session on stock OVMF and print it boot by boot; returns
+    the session, its boots, each boot's parsed report and a fresh Checks with
+    QEMU's own end already checked."""
+    session = Q.run_session(work, esp_files(build, script, old_copy, pm_attributes), timeout)
     boots = session["boots"]
-    print("Driver#### on stock OVMF (%s), UEFI shell 2.2: %d boots in %.1f s" % (Q.OVMF_CODE, len(boots), session["elapsed"]))
+    print("%s on stock OVMF (%s): %d boots in %.1f s" % (title, Q.OVMF_CODE, len(boots), session["elapsed"]))
     parsed = [R.print_boot(i + 1, b, CONSOLE_KEEP) for i, b in enumerate(boots)]
     c = R.Checks()
     c.want(session["rc"] == 0, "QEMU did not end by the guest's shutdown")
+    return session, boots, parsed, c
+
+
+def driver_option(build, work, timeout):
+    session, boots, parsed, c = start_session(build, work, timeout, "Driver#### (UEFI shell 2.2)", DRIVER_OPTION_SCRIPT, True)
     if not c.want(len(boots) == 3, "expected 3 boots (shell deploys, preset reset, preset in force), saw %d" % len(boots)):
         return c.finish(session, "")
     first, cycle, running = boots
@@ -160,12 +168,7 @@ def driver_option(build, work, timeout):
 
 
 def shell_load(build, work, timeout):
-    session = Q.run_session(work, esp_files(build, SHELL_LOAD_SCRIPT, False), timeout)
-    boots = session["boots"]
-    print("Shell `load` on stock OVMF (%s): %d boots in %.1f s" % (Q.OVMF_CODE, len(boots), session["elapsed"]))
-    parsed = [R.print_boot(i + 1, b, CONSOLE_KEEP) for i, b in enumerate(boots)]
-    c = R.Checks()
-    c.want(session["rc"] == 0, "QEMU did not end by the guest's shutdown")
+    session, boots, parsed, c = start_session(build, work, timeout, "Shell `load`", SHELL_LOAD_SCRIPT)
     if not c.want(len(boots) == 2, "expected 2 boots (load resets for the preset, load again), saw %d" % len(boots)):
         return c.finish(session, "")
     first, running = boots
@@ -180,13 +183,8 @@ def shell_load(build, work, timeout):
 
 
 def volatile_preset(build, work, timeout):
-    session = Q.run_session(work, esp_files(build, SHELL_LOAD_SCRIPT, False, BS_RT), timeout)
-    boots = session["boots"]
-    print("Shell `load` on stock OVMF (%s), SocketPowerManagementConfig volatile: %d boots in %.1f s"
-          % (Q.OVMF_CODE, len(boots), session["elapsed"]))
-    parsed = [R.print_boot(i + 1, b, CONSOLE_KEEP) for i, b in enumerate(boots)]
-    c = R.Checks()
-    c.want(session["rc"] == 0, "QEMU did not end by the guest's shutdown")
+    session, boots, parsed, c = start_session(build, work, timeout, "Shell `load`, SocketPowerManagementConfig volatile,",
+                                              SHELL_LOAD_SCRIPT, pm_attributes=BS_RT)
     if not c.want(len(boots) == 1, "expected one boot: no preset reset for a volatile variable, saw %d" % len(boots)):
         return c.finish(session, "")
     boot, report = boots[0], parsed[0]
