@@ -315,6 +315,18 @@ TEST (FruErrors, EveryTruncationIsAnErrorAndNeverReadsPastTheData) {
   Bytes  Good  = FullImage ();
   size_t  Extent = FruNeededSize (Good.data (), Good.size ());
 
+  // The error names the area the image ends in, or the one that is missing.
+  size_t  BoardAt   = Good[3] * 8u;
+  size_t  ProductAt = Good[4] * 8u;
+  for (const std::pair<size_t, FRU_AREA> &Cut : std::vector<std::pair<size_t, FRU_AREA>> {
+         { BoardAt + 5, FruAreaBoard }, { ProductAt, FruAreaProduct }, { ProductAt + 3, FruAreaProduct } })
+  {
+    FRU_ERROR  Error = FirstError (Bytes (Good.begin (), Good.begin () + static_cast<long>(Cut.first)));
+    EXPECT_EQ (Error.Status, FruErrTruncated) << "cut at " << Cut.first;
+    EXPECT_EQ (Error.Area, Cut.second) << "cut at " << Cut.first;
+    EXPECT_GE (Error.Offset, Cut.first) << "cut at " << Cut.first;
+  }
+
   EXPECT_EQ (Extent, Good[5] * 8u + Records ().size ());
   for (size_t Cut = 0; Cut < Extent; Cut++) {
     // Exactly Cut bytes on the heap: a read past them is a sanitizer finding.

@@ -213,13 +213,35 @@ FruReadHeader (
     return FruFail (Error, FruErrChecksum, FruAreaHeader, 7, FruChecksum (Data, 7));
   }
 
+  //
+  // An area starting at or past the end means the image was cut short. The
+  // cut falls in the last area that starts inside the image, unless the image
+  // ends exactly where the next area starts: then that area is missing.
+  //
+  UINTN     Beyond     = 0;
+  FRU_AREA  BeyondArea = FruAreaHeader;
+  UINTN     Last       = 0;
+  FRU_AREA  LastArea   = FruAreaHeader;
   for (UINTN Area = FruAreaInternal; Area < FruAreaCount; Area++) {
     UINTN  Start = static_cast<UINTN>(Data[Area]) * 8;
     if (Start >= Size) {
-      return FruFail (Error, FruErrTruncated, static_cast<FRU_AREA>(Area), Start, Size);
+      if ((Beyond == 0) || (Start < Beyond)) {
+        Beyond     = Start;
+        BeyondArea = static_cast<FRU_AREA>(Area);
+      }
+    } else if (Start > Last) {
+      Last     = Start;
+      LastArea = static_cast<FRU_AREA>(Area);
     }
+  }
 
-    Header->Start[Area] = static_cast<UINT32>(Start);
+  if (Beyond != 0) {
+    FRU_AREA  Cut = ((Beyond > Size) && (Last != 0)) ? LastArea : BeyondArea;
+    return FruFail (Error, FruErrTruncated, Cut, Beyond, Size);
+  }
+
+  for (UINTN Area = FruAreaInternal; Area < FruAreaCount; Area++) {
+    Header->Start[Area] = static_cast<UINT32>(Data[Area]) * 8;
   }
 
   return FruOk;

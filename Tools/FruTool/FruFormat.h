@@ -144,7 +144,9 @@ FruChecksum (
 
 /**
   Check the common header: present, format version 1, checksum, and every
-  area offset inside the data.
+  area offset inside the data. When one is not, the error names the area the
+  image ends in (or the area that is missing when the image ends exactly
+  where it starts) and the nearest area start past the end.
 **/
 FRU_STATUS
 FruReadHeader (
