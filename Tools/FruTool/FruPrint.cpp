@@ -122,6 +122,47 @@ PrintMultiRecordArea (
   }
 }
 
+///
+/// How an error message shows the error's Limit.
+///
+enum FRU_LIMIT_FORM {
+  LimitNotShown,
+  LimitAsOffset,
+  LimitAsHexByte,
+  LimitAsDecimal
+};
+
+///
+/// One error's message: Before, the offset (when ShowOffset), Between, the
+/// limit in its form, After.
+///
+struct FRU_ERROR_TEXT {
+  FRU_STATUS        Status;
+  CONST CHAR8       *Before;
+  BOOLEAN           ShowOffset;
+  CONST CHAR8       *Between;
+  FRU_LIMIT_FORM    LimitForm;
+  CONST CHAR8       *After;
+};
+
+constexpr FRU_ERROR_TEXT  ERROR_TEXTS[] = {
+  { FruErrTruncated,            "needs the bytes up to ",                  TRUE,  " but the image ends at ",                              LimitAsOffset,  ""                                               },
+  { FruErrVersion,              "format version at ",                      TRUE,  " is not ",                                             LimitAsDecimal, ""                                               },
+  { FruErrChecksum,             "checksum at ",                            TRUE,  " is wrong, the bytes before it need 0x",               LimitAsHexByte, ""                                               },
+  { FruErrAreaLength,           "length at ",                              TRUE,  " is 0",                                                LimitNotShown,  ""                                               },
+  { FruErrOverlap,              "runs to ",                                TRUE,  ", into the next area at ",                             LimitAsOffset,  ""                                               },
+  { FruErrFieldPastArea,        "field at ",                               TRUE,  " runs past the area's checksum byte at ",              LimitAsOffset,  ""                                               },
+  { FruErrNoEndMarker,          "no end-of-fields byte 0xC1 between ",     TRUE,  " and the checksum byte at ",                           LimitAsOffset,  ""                                               },
+  { FruErrRecordHeaderChecksum, "record header checksum at ",              TRUE,  " is wrong, the header needs 0x",                       LimitAsHexByte, ""                                               },
+  { FruErrRecordChecksum,       "record checksum at ",                     TRUE,  " is wrong, the record data needs 0x",                  LimitAsHexByte, ""                                               },
+  { FruErrRecordVersion,        "record format version at ",               TRUE,  " is not 2",                                            LimitNotShown,  ""                                               },
+  { FruErrAreaAbsent,           "absent (offset 0 in the common header)",  FALSE, "",                                                     LimitNotShown,  ""                                               },
+  { FruErrNoRoom,               "would need the bytes up to ",             TRUE,  ", but the next area or the end of the device is at ",  LimitAsOffset,  ""                                               },
+  { FruErrFieldMissing,         "has ",                                    FALSE, "",                                                     LimitAsDecimal, " custom fields; only the next one can be added" },
+  { FruErrBadValue,             "value cannot be encoded (at most 63 bytes; one character only if it is in 6-bit ASCII)", FALSE, "", LimitNotShown, "" },
+  { FruErrUnknownName,          "unknown field name",                      FALSE, "",                                                     LimitNotShown,  ""                                               },
+};
+
 }  // namespace
 
 VOID
@@ -137,90 +178,37 @@ FruLineAddError (
     FruLineAdd (Line, " area: ");
   }
 
-  switch (Error->Status) {
-    case FruErrTruncated:
-      FruLineAdd (Line, "needs the bytes up to ");
+  for (CONST FRU_ERROR_TEXT &Text : ERROR_TEXTS) {
+    if (Text.Status != Error->Status) {
+      continue;
+    }
+
+    FruLineAdd (Line, Text.Before);
+    if (Text.ShowOffset) {
       FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " but the image ends at ");
-      FruLineAddOffset (Line, Error->Limit);
-      break;
-    case FruErrVersion:
-      FruLineAdd (Line, "format version at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " is not ");
-      FruLineAddDec (Line, Error->Limit);
-      break;
-    case FruErrChecksum:
-      FruLineAdd (Line, "checksum at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " is wrong, the bytes before it need 0x");
-      FruLineAddHex (Line, Error->Limit, 2);
-      break;
-    case FruErrAreaLength:
-      FruLineAdd (Line, "length at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " is 0");
-      break;
-    case FruErrOverlap:
-      FruLineAdd (Line, "runs to ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, ", into the next area at ");
-      FruLineAddOffset (Line, Error->Limit);
-      break;
-    case FruErrFieldPastArea:
-      FruLineAdd (Line, "field at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " runs past the area's checksum byte at ");
-      FruLineAddOffset (Line, Error->Limit);
-      break;
-    case FruErrNoEndMarker:
-      FruLineAdd (Line, "no end-of-fields byte 0xC1 between ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " and the checksum byte at ");
-      FruLineAddOffset (Line, Error->Limit);
-      break;
-    case FruErrRecordHeaderChecksum:
-      FruLineAdd (Line, "record header checksum at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " is wrong, the header needs 0x");
-      FruLineAddHex (Line, Error->Limit, 2);
-      break;
-    case FruErrRecordChecksum:
-      FruLineAdd (Line, "record checksum at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " is wrong, the record data needs 0x");
-      FruLineAddHex (Line, Error->Limit, 2);
-      break;
-    case FruErrRecordVersion:
-      FruLineAdd (Line, "record format version at ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, " is not 2");
-      break;
-    case FruErrAreaAbsent:
-      FruLineAdd (Line, "absent (offset 0 in the common header)");
-      break;
-    case FruErrNoRoom:
-      FruLineAdd (Line, "would need the bytes up to ");
-      FruLineAddOffset (Line, Error->Offset);
-      FruLineAdd (Line, ", but the next area or the end of the device is at ");
-      FruLineAddOffset (Line, Error->Limit);
-      break;
-    case FruErrFieldMissing:
-      FruLineAdd (Line, "has ");
-      FruLineAddDec (Line, Error->Limit);
-      FruLineAdd (Line, " custom fields; only the next one can be added");
-      break;
-    case FruErrBadValue:
-      FruLineAdd (Line, "value cannot be encoded (at most 63 bytes; one character only if it is in 6-bit ASCII)");
-      break;
-    case FruErrUnknownName:
-      FruLineAdd (Line, "unknown field name");
-      break;
-    default:
-      FruLineAdd (Line, "error ");
-      FruLineAddDec (Line, Error->Status);
-      break;
+    }
+
+    FruLineAdd (Line, Text.Between);
+    switch (Text.LimitForm) {
+      case LimitAsOffset:
+        FruLineAddOffset (Line, Error->Limit);
+        break;
+      case LimitAsHexByte:
+        FruLineAddHex (Line, Error->Limit, 2);
+        break;
+      case LimitAsDecimal:
+        FruLineAddDec (Line, Error->Limit);
+        break;
+      default:
+        break;
+    }
+
+    FruLineAdd (Line, Text.After);
+    return;
   }
+
+  FruLineAdd (Line, "error ");
+  FruLineAddDec (Line, Error->Status);
 }
 
 UINTN
