@@ -17,6 +17,7 @@
 #include <DriverImage.h>
 #include <EmulatedBmc.h>
 #include <EmulatedBoard.h>
+#include <FirstBootSetup.h>
 
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
@@ -30,8 +31,6 @@
 using namespace Emu;
 
 namespace {
-
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 void
 HexDump (const UINT8 *Data, size_t Size)
@@ -71,7 +70,7 @@ TypicalFruImage ()
 void
 SetUpBoard (EmulatedBoard &Board, const TavriRun::Options &Opts)
 {
-  Board.SetMsr (0xCE, 0x20ull << 8);
+  SeedFirstBoot (Board, 0, 1);
   if (Opts.Revision) {
     Board.SetRevision (*Opts.Revision);
   }
@@ -82,29 +81,13 @@ SetUpBoard (EmulatedBoard &Board, const TavriRun::Options &Opts)
   }
 
   Board.Bmc ().QueueBusy (Opts.Busy);
-
-  Bytes  Pm (SOCKET_POWER_MANAGEMENT_CONFIG_SIZE, 0);
-  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    Pm[Entry.Offset] = Entry.Value[1];
-  }
-
-  Pm[87] = 14;
-  Board.PutVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
-
-  Bytes  Iio (SOCKET_IIO_CONFIG_SIZE, 0);
-  Iio[IIO_HOB_IMPORT_SWITCH_OFFSET] = 1;
-  Board.PutVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
   for (const TavriRun::VariableFile &Var : Opts.Variables) {
     Board.PutVariable (Var.Name, Var.Guid, Var.Attributes, Var.Data);
   }
 
-  Bytes  Hob (IIO_SOURCE_HOB_MIN_DATA_SIZE);
-  for (size_t Index = 0; Index < Hob.size (); Index++) {
-    Hob[Index] = static_cast<UINT8>(Index);
+  if (Opts.HobData) {
+    Board.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, *Opts.HobData).End ());
   }
-
-  Board.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, Opts.HobData ? *Opts.HobData : Hob).End ());
 }
 
 void

@@ -5,8 +5,8 @@
 #include "SweepScenario.h"
 
 #include <EmulatedBmc.h>
+#include <FirstBootSetup.h>
 
-#include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
 #include <Protocol/FruAccess.h>
@@ -23,8 +23,6 @@ extern "C" void __sanitizer_set_death_callback (void (*Callback)(void)) __attrib
 namespace Sweep {
 
 namespace {
-
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 char  gCase[256];
 
@@ -100,28 +98,8 @@ Describe (const Outcome &State)
 void
 Prepare (EmulatedBoard &Board)
 {
-  Board.SetMsr (0xCE, 0x20ull << 8);
+  SeedFirstBoot (Board, 0x3C, 7);
   Board.Bmc ().SetFruDevice (0, FruDevice ());
-
-  Bytes  Pm (SOCKET_POWER_MANAGEMENT_CONFIG_SIZE, 0);
-  Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    Pm[Entry.Offset] = Entry.Value[1];
-  }
-
-  Pm[87] = 14;
-  Board.PutVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
-
-  Bytes  Iio (SOCKET_IIO_CONFIG_SIZE, 0x3C);
-  Iio[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
-  Board.PutVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
-
-  Bytes  Hob (IIO_SOURCE_HOB_MIN_DATA_SIZE);
-  for (size_t Index = 0; Index < Hob.size (); Index++) {
-    Hob[Index] = static_cast<UINT8>(Index * 7);
-  }
-
-  Board.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, Hob).End ());
 }
 
 BootScript
