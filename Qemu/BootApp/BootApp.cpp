@@ -168,32 +168,18 @@ ReportAfterHooks (VOID)
   PutStatus ("status", Status);
   Put (" selector=");
   PutDec (Pm[PM_PRESET_SELECTOR_OFFSET]);
-  UINTN  InForce = 0;
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    InForce += (Pm[Entry.Offset] == Entry.Value[Pm[PM_PRESET_SELECTOR_OFFSET] % PM_PRESET_COUNT]) ? 1 : 0;
-  }
-
   Put (" in-force=");
-  PutDec (InForce);
+  PutDec (PresetBytesInForce (Pm));
   Put ("/9\n");
 
   Size   = sizeof (mIioVariable);
   Status = Rt->GetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, &Attributes, &Size, mIioVariable);
-  UINTN  Matching = 0;
-  for (const IIO_COPY_RANGE &Range : IioCopyMap) {
-    for (UINTN Socket = 0; Socket < IIO_IMPORTED_SOCKETS; Socket++) {
-      for (UINTN Index = 0; Index < Range.Length; Index++) {
-        Matching += (mIioVariable[Range.VarOffset + Socket * Range.VarStride + Index] == IioHobByte (Range.HobOffset + Socket * Range.HobStride + Index)) ? 1 : 0;
-      }
-    }
-  }
-
   Put ("TAVRI iio ");
   PutStatus ("status", Status);
   Put (" size=");
   PutDec (Size);
   Put (" copied=");
-  PutDec (Matching);
+  PutDec (IioBytesFromHob (mIioVariable, IioHobByte));
   Put ("/");
   PutDec (IioCopyMapBytes ());
   Put (" switch=");

@@ -42,3 +42,42 @@ SeedSetupVariables (
   PutStatus (" iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mSeedIio), mSeedIio));
   Put ("\n");
 }
+
+UINTN
+PresetBytesInForce (
+  IN CONST UINT8  *Pm
+  )
+{
+  UINT8  Selector = Pm[PM_PRESET_SELECTOR_OFFSET];
+  UINTN  InForce  = 0;
+
+  if (Selector >= PM_PRESET_COUNT) {
+    return 0;
+  }
+
+  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
+    InForce += (Pm[Entry.Offset] == Entry.Value[Selector]) ? 1 : 0;
+  }
+
+  return InForce;
+}
+
+UINTN
+IioBytesFromHob (
+  IN CONST UINT8  *Iio,
+  IN UINT8        (*HobByte)(UINTN Index)
+  )
+{
+  UINTN  Matching = 0;
+
+  for (const IIO_COPY_RANGE &Range : IioCopyMap) {
+    for (UINTN Socket = 0; Socket < IIO_IMPORTED_SOCKETS; Socket++) {
+      for (UINTN Index = 0; Index < Range.Length; Index++) {
+        UINT8  Held = Iio[Range.VarOffset + Socket * Range.VarStride + Index];
+        Matching += (Held == HobByte (Range.HobOffset + Socket * Range.HobStride + Index)) ? 1 : 0;
+      }
+    }
+  }
+
+  return Matching;
+}

@@ -16,6 +16,7 @@
 #include <Protocol/LoadedImage.h>
 
 #include "ProbeOutput.h"
+#include "../Common/SetupSeed.h"
 
 namespace {
 
@@ -248,13 +249,8 @@ ReportSetupVariables (
     Put (" selector=");
     PutDec (Selector);
     if (Selector < PM_PRESET_COUNT) {
-      UINTN  InForce = 0;
-      for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-        InForce += (Pm[Entry.Offset] == Entry.Value[Selector]) ? 1 : 0;
-      }
-
       Put (" in-force=");
-      PutDec (InForce);
+      PutDec (PresetBytesInForce (Pm));
       Put ("/");
       PutDec (PM_PRESET_ENTRY_COUNT);
     }

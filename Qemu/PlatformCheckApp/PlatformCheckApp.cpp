@@ -53,7 +53,6 @@ ReportPreset (
   UINT8       Pm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
   UINTN       Size       = sizeof (Pm);
   UINT32      Attributes = 0;
-  UINTN       InForce    = 0;
   EFI_STATUS  Status;
 
   Status = Rt->GetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, &Attributes, &Size, Pm);
@@ -64,15 +63,10 @@ ReportPreset (
     return;
   }
 
-  UINT8  Selector = Pm[PM_PRESET_SELECTOR_OFFSET];
-  for (const PM_PRESET_ENTRY &Entry : PowerManagementPresetTable) {
-    InForce += ((Selector < PM_PRESET_COUNT) && (Pm[Entry.Offset] == Entry.Value[Selector])) ? 1 : 0;
-  }
-
   Put (" selector=");
-  PutDec (Selector);
+  PutDec (Pm[PM_PRESET_SELECTOR_OFFSET]);
   Put (" in-force=");
-  PutDec (InForce);
+  PutDec (PresetBytesInForce (Pm));
   Put ("/9\n");
 }
 
@@ -83,7 +77,6 @@ ReportIio (
 {
   UINTN       Size       = sizeof (mIioVariable);
   UINT32      Attributes = 0;
-  UINTN       Matching   = 0;
   EFI_STATUS  Status;
 
   Status = Rt->GetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, &Attributes, &Size, mIioVariable);
@@ -94,19 +87,10 @@ ReportIio (
     return;
   }
 
-  for (const IIO_COPY_RANGE &Range : IioCopyMap) {
-    for (UINTN Socket = 0; Socket < IIO_IMPORTED_SOCKETS; Socket++) {
-      for (UINTN Index = 0; Index < Range.Length; Index++) {
-        UINT8  Held = mIioVariable[Range.VarOffset + Socket * Range.VarStride + Index];
-        Matching += (Held == PeiHobByte (Range.HobOffset + Socket * Range.HobStride + Index)) ? 1 : 0;
-      }
-    }
-  }
-
   Put (" size=");
   PutDec (Size);
   Put (" from-pei-hob=");
-  PutDec (Matching);
+  PutDec (IioBytesFromHob (mIioVariable, PeiHobByte));
   Put ("/");
   PutDec (IioCopyMapBytes ());
   Put (" switch=");
