@@ -12,6 +12,7 @@
 
 #include <Guid/BootHookTrigger.h>
 #include <Guid/EventGroup.h>
+#include <Guid/GlobalVariable.h>
 #include <Guid/HobList.h>
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
@@ -54,6 +55,8 @@ const GuidFact  Guids[] = {
     { 0x42, 0x73, 0x04, 0xA1, 0xBA, 0xBD, 0xAE, 0x4D, 0xA6, 0x7A, 0x40, 0x97, 0x9B, 0x65, 0xC7, 0xF8 } },
   { "SocketIioConfig", &gSocketIioConfigGuid, "DD84017E-7F52-48F9-B16E-50ED9E0DBE27",
     { 0x7E, 0x01, 0x84, 0xDD, 0x52, 0x7F, 0xF9, 0x48, 0xB1, 0x6E, 0x50, 0xED, 0x9E, 0x0D, 0xBE, 0x27 } },
+  { "UEFI global variables (Driver####, DriverOrder)", &gEfiGlobalVariableGuid, "8BE4DF61-93CA-11D2-AA0D-00E098032B8C",
+    { 0x61, 0xDF, 0xE4, 0x8B, 0xCA, 0x93, 0xD2, 0x11, 0xAA, 0x0D, 0x00, 0xE0, 0x98, 0x03, 0x2B, 0x8C } },
 };
 
 EFI_GUID
@@ -113,6 +116,15 @@ TEST (Contract, GuidsByteForByte) {
     EXPECT_EQ (std::memcmp (G.Header, G.Bytes, sizeof (EFI_GUID)), 0) << G.Role;
     EXPECT_EQ (GuidName (*G.Header), G.Text) << G.Role;
   }
+}
+
+TEST (Contract, LoadOptionLayoutOfTheDeploymentApps) {
+  // A Driver#### load option: UINT32 attributes, UINT16 file path length,
+  // then the description, packed; active is bit 0.
+  EXPECT_EQ (LOAD_OPTION_ATTRIBUTES_OFFSET, 0u);
+  EXPECT_EQ (LOAD_OPTION_FILE_PATH_LENGTH_OFFSET, 4u);
+  EXPECT_EQ (LOAD_OPTION_DESCRIPTION_OFFSET, 6u);
+  EXPECT_EQ (LOAD_OPTION_ACTIVE, 1u);
 }
 
 TEST (Contract, PresetTableOfNineBytesForEachSelector) {

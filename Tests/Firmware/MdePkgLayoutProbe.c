@@ -8,6 +8,7 @@
 #include <PiDxe.h>
 #include <Guid/HobList.h>
 #include <Guid/EventGroup.h>
+#include <Guid/GlobalVariable.h>
 
 //
 // The C library's printf, declared here: its headers and MdePkg's do not mix.
@@ -32,6 +33,7 @@ main (
 {
   EFI_GUID  HobList     = HOB_LIST_GUID;
   EFI_GUID  ReadyToBoot = EFI_EVENT_GROUP_READY_TO_BOOT;
+  EFI_GUID  Global      = EFI_GLOBAL_VARIABLE;
 
   printf ("/* Generated from EDK2's MdePkg by MdePkgLayoutProbe.c. */\n");
 #define BS_SLOT(Member)        printf ("#define MDE_BS_%s %lluULL\n", #Member, (unsigned long long)OFFSET_OF (EFI_BOOT_SERVICES, Member));
@@ -42,5 +44,12 @@ main (
 #include "UefiLayout.def"
   PRINT_GUID ("HobList", HobList);
   PRINT_GUID ("ReadyToBoot", ReadyToBoot);
+  PRINT_GUID ("GlobalVariable", Global);
+  //
+  // A load option: the packed EFI_LOAD_OPTION header, then the description.
+  //
+  printf ("#define MDE_LOAD_OPTION_FILE_PATH_LENGTH_OFFSET %lluULL\n", (unsigned long long)OFFSET_OF (EFI_LOAD_OPTION, FilePathListLength));
+  printf ("#define MDE_LOAD_OPTION_DESCRIPTION_OFFSET %lluULL\n", (unsigned long long)sizeof (EFI_LOAD_OPTION));
+  printf ("#define MDE_LOAD_OPTION_ACTIVE %lluULL\n", (unsigned long long)LOAD_OPTION_ACTIVE);
   return 0;
 }
