@@ -23,6 +23,7 @@
 #include <Protocol/IpmiTransport.h>
 
 #include "../../TavriDxe/Platform/CpuIo.h"
+#include "../Common/FruWriteCheck.h"
 #include "../Common/GuidCompare.h"
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
@@ -262,6 +263,8 @@ ReportAfterHooks (VOID)
   Put (" matching=");
   PutDec (Same);
   Put ("/20\n");
+  ReportWritePastEnd (Fru);
+
   //
   // The harness's own list of FRU operations, when it gave one.
   //

@@ -16,6 +16,7 @@
 #include <Guid/SocketPowerManagementConfig.h>
 #include <Protocol/FruAccess.h>
 
+#include "../Common/FruWriteCheck.h"
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
@@ -128,18 +129,7 @@ ReportFru (
   }
 
   Put ("\n");
-
-  //
-  // A write that would run past offset 0xFFFF is refused before anything is
-  // sent, and leaves the count as it was.
-  //
-  Size   = 17;
-  Status = Fru->WriteFruData (0, 0xFFF0, &Size, Data);
-  Put ("TAVRI fru-write-past-end ");
-  PutStatus ("status", Status);
-  Put (" count=");
-  PutDec (Size);
-  Put ("\n");
+  ReportWritePastEnd (Fru);
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ def check(result):
             dump += bytes(int(x, 16) for x in l.split()[3:])
     want(bytes(dump) == result["fru"][:256], "FRU bytes differ from the FRU file given to the BMC")
     want("fru-write status=0 count=20 readback=0 matching=20/20" in boot2, "a FRU write did not read back")
+    want("fru-write-past-end status=error:2 count=17" in boot2, "a write past 0xFFFF was not refused with its count untouched")
     want(result["p72"] == b"\x81\x81\x81", "port 0x72 saw %r, expected 0x81 three times" % result["p72"])
     want(result["p73"] == b"\x55", "port 0x73 saw %r, expected 0x55 once" % result["p73"])
     want("TAVRI done" in boot2, "the boot app did not finish")
