@@ -161,8 +161,67 @@ TEST_F (FruDeviceTest, RangesPastTheAddressableBytesAreRefusedUnsent) {
   UINTN  Done;
 
   EXPECT_EQ (FruDeviceRead (&Dev, 0xFFF0, 32, Buffer.data (), &Done), EFI_BAD_BUFFER_SIZE);
+  EXPECT_EQ (Dev.FailedAt, 0xFFF0u);
   EXPECT_EQ (FruDeviceWrite (&Dev, 0x10000, 1, Buffer.data (), &Done), EFI_BAD_BUFFER_SIZE);
+  EXPECT_EQ (FruDeviceRead (&Dev, 0x10000, 0, Buffer.data (), &Done), EFI_SUCCESS);
+  EXPECT_EQ (Done, 0u);
   EXPECT_TRUE (Board.Bmc ().Requests ().empty ());
+
+  // A range ending exactly at the last addressable byte is sent.
+  FruDeviceRead (&Dev, 0xFFF0, 16, Buffer.data (), &Done);
+  EXPECT_FALSE (Board.Bmc ().Requests ().empty ());
+}
+
+//
+// A FRU access protocol of another firmware that now and then answers
+// success having moved nothing: the device layer waits that out, but not
+// for ever.
+//
+unsigned  gStallCalls;
+unsigned  gStallsBeforeEachMove;
+
+EFI_STATUS
+EFIAPI
+StallingRead (
+  IN     UINT8   FruDeviceId,
+  IN     UINT16  Offset,
+  IN OUT UINTN   *DataSize,
+  IN OUT UINT8   *Buffer
+  )
+{
+  (void)FruDeviceId;
+  gStallCalls++;
+  if (gStallCalls % (gStallsBeforeEachMove + 1) != 0) {
+    *DataSize = 0;
+    return EFI_SUCCESS;
+  }
+
+  *DataSize = std::min<UINTN>(*DataSize, 8);
+  for (UINTN Index = 0; Index < *DataSize; Index++) {
+    Buffer[Index] = static_cast<UINT8>(Offset + Index);
+  }
+
+  return EFI_SUCCESS;
+}
+
+TEST (FruDeviceStalls, EveryPieceMayStallUpToTheLimitButNoMore) {
+  FRU_ACCESS_PROTOCOL  Stalling { StallingRead, StallingRead };
+  FRU_DEVICE           Dev {};
+  Bytes                Buffer (64);
+  UINTN                Done;
+
+  Dev.Fru = &Stalling;
+  gStallCalls           = 0;
+  gStallsBeforeEachMove = FRU_DEVICE_NO_PROGRESS_LIMIT;
+  ASSERT_EQ (FruDeviceRead (&Dev, 0x40, Buffer.size (), Buffer.data (), &Done), EFI_SUCCESS);
+  EXPECT_EQ (Done, 64u);
+  EXPECT_EQ (Buffer[63], 0x40 + 63);
+
+  gStallCalls           = 0;
+  gStallsBeforeEachMove = FRU_DEVICE_NO_PROGRESS_LIMIT + 1;
+  EXPECT_EQ (FruDeviceRead (&Dev, 0x40, Buffer.size (), Buffer.data (), &Done), EFI_DEVICE_ERROR);
+  EXPECT_EQ (Done, 0u);
+  EXPECT_EQ (gStallCalls, FRU_DEVICE_NO_PROGRESS_LIMIT + 1);
 }
 
 }  // namespace
