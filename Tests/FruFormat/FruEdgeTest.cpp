@@ -43,8 +43,12 @@ TEST (FruErrors, EachErrorReportsTheBoundItCrossed) {
   size_t  Multi    = Good[5] * 8u;
 
   struct Case { const char *What; size_t At; UINT8 Value; FRU_STATUS Status; size_t Offset; UINT32 Limit; };
+  Bytes  Language = Good;
+  Language[BoardAt + 2]++;
+  UINT8  BoardNeeds = static_cast<UINT8>(0x100 - Sum (Language, BoardAt, BoardSum - BoardAt));
   for (const Case &C : std::vector<Case> {
          { "header version: the version wanted", 0, 2, FruErrVersion, 0, 1 },
+         { "board language: the checksum the area would need", BoardAt + 2, static_cast<UINT8>(Good[BoardAt + 2] + 1), FruErrChecksum, BoardSum, BoardNeeds },
          { "header checksum: the byte that would be right", 7, 0, FruErrChecksum, 7, Good[7] },
          { "board checksum: the byte that would be right", BoardSum, 0, FruErrChecksum, BoardSum, Good[BoardSum] },
          { "board length 0", BoardAt + 1, 0, FruErrAreaLength, BoardAt + 1, 0 },
@@ -86,6 +90,9 @@ TEST (FruErrors, ImagesCutJustAfterAnAreaStarts) {
 
   Bytes  Two (Whole.begin (), Whole.begin () + static_cast<long>(BoardAt + 2));
   EXPECT_EQ (FruNeededSize (Two.data (), Two.size ()), BoardAt + Whole[BoardAt + 1] * 8u);
+  Error = FirstError (Two);
+  EXPECT_EQ (Error.Status, FruErrTruncated);
+  EXPECT_EQ (Error.Offset, BoardAt + Whole[BoardAt + 1] * 8u);
 
   // The record list cut inside a record header, then inside its data.
   Bytes   Good  = FullImage ();
@@ -122,6 +129,8 @@ TEST (FruDates, EveryDayOfTheRangeAsTheCLibraryCountsIt) {
   }
 
   ASSERT_TRUE (FruParseDate ("2024-12-31 23:59", &Minutes));
+  ASSERT_TRUE (FruParseDate ("1996-01-01 00:00", &Minutes));
+  EXPECT_EQ (Minutes, 0u);
   for (const char *Bad : { "2024-12-32 00:00", "2024-01-00 00:00", "2024-00-10 00:00", "2024-13-01 00:00",
                            "2024-04-31 00:00", "2024-01-01 00:60" }) {
     EXPECT_FALSE (FruParseDate (Bad, &Minutes)) << Bad;
@@ -130,23 +139,34 @@ TEST (FruDates, EveryDayOfTheRangeAsTheCLibraryCountsIt) {
 
 TEST (FruSet, EncodingsAtTheEdgesOfEachCharacterSet) {
   Bytes  SixBit { 0x83, 0xA1, 0x38, 0x92 };   // "ABCD"
-  Bytes  Area = InfoArea ({ 23 }, { SixBit, Bytes { 0x42, 0x12, 0x34 }, SixBit });
+  Bytes  Area = InfoArea ({ 23 }, { SixBit, Bytes { 0x42, 0x12, 0x34 }, SixBit, SixBit, Bytes { 0x42, 0x12, 0x34 } });
   Bytes  Data = Image ({ {}, Area }, 512);
+  std::string  Hex63 = "0x";
+  for (int Index = 0; Index < 63; Index++) {
+    Hex63 += "A0";
+  }
 
   ASSERT_EQ (Set (Data, "chassis.part", " _"), FruOk);        // 0x20 and 0x5F: stays 6-bit
   ASSERT_EQ (Set (Data, "chassis.serial", "12-"), FruOk);     // odd length: not BCD plus
   ASSERT_EQ (Set (Data, "chassis.custom1", "A`"), FruOk);     // 0x60: no longer 6-bit
-  ASSERT_EQ (Set (Data, "chassis.custom2", "0xAbCdEf"), FruOk);
-  ASSERT_EQ (Set (Data, "chassis.custom3", "0xAG"), FruOk);   // not hex: text
+  ASSERT_EQ (Set (Data, "chassis.custom2", "A\x1F"), FruOk);   // 0x1F: no longer 6-bit
+  ASSERT_EQ (Set (Data, "chassis.custom3", "1020"), FruOk);     // digits 0: still BCD plus
+  ASSERT_EQ (Set (Data, "chassis.custom4", "0xaF09A0"), FruOk);
+  ASSERT_EQ (Set (Data, "chassis.custom5", "0xAG"), FruOk);     // not hex: text
+  ASSERT_EQ (Set (Data, "chassis.custom6", Hex63.c_str ()), FruOk);
   EXPECT_EQ (FieldTypes (Data, FruAreaChassis),
-             (std::vector<UINT8> { FRU_TYPE_6BIT, FRU_TYPE_8BIT, FRU_TYPE_8BIT, FRU_TYPE_BINARY, FRU_TYPE_8BIT }));
+             (std::vector<UINT8> { FRU_TYPE_6BIT, FRU_TYPE_8BIT, FRU_TYPE_8BIT, FRU_TYPE_8BIT, FRU_TYPE_BCD_PLUS,
+                                   FRU_TYPE_BINARY, FRU_TYPE_8BIT, FRU_TYPE_BINARY }));
 
   Captured  Out = Print (Data);
   EXPECT_TRUE (Out.Has ("chassis.part:  _"));
   EXPECT_TRUE (Out.Has ("chassis.serial: 12-"));
   EXPECT_TRUE (Out.Has ("chassis.custom1: A`"));
-  EXPECT_TRUE (Out.Has ("chassis.custom2: 0xABCDEF"));
-  EXPECT_TRUE (Out.Has ("chassis.custom3: 0xAG"));
+  EXPECT_TRUE (Out.Has ("chassis.custom2: A\\x1F"));
+  EXPECT_TRUE (Out.Has ("chassis.custom3: 1020"));
+  EXPECT_TRUE (Out.Has ("chassis.custom4: 0xAF09A0"));
+  EXPECT_TRUE (Out.Has ("chassis.custom5: 0xAG"));
+  EXPECT_TRUE (Out.Has ("chassis.custom6: " + Hex63));
 
   FRU_LINE  Line;
   FruLineReset (&Line);

@@ -158,16 +158,21 @@ TEST (FruErrors, EveryTruncationIsAnErrorAndNeverReadsPastTheData) {
   Bytes  Good  = FullImage ();
   size_t  Extent = FruNeededSize (Good.data (), Good.size ());
 
-  // The error names the area the image ends in, or the one that is missing.
+  // The error names the area the image ends in, or the one that is missing,
+  // and the start of the first area past the end.
   size_t  BoardAt   = Good[3] * 8u;
   size_t  ProductAt = Good[4] * 8u;
-  for (const std::pair<size_t, FRU_AREA> &Cut : std::vector<std::pair<size_t, FRU_AREA>> {
-         { BoardAt + 5, FruAreaBoard }, { ProductAt, FruAreaProduct }, { ProductAt + 3, FruAreaProduct } })
+  size_t  MultiAt   = Good[5] * 8u;
+  struct Cut { size_t At; FRU_AREA Area; size_t Needs; };
+  for (const Cut &C : std::vector<Cut> {
+         { BoardAt + 5, FruAreaBoard, ProductAt }, { ProductAt, FruAreaProduct, ProductAt },
+         { ProductAt + 3, FruAreaProduct, MultiAt } })
   {
-    FRU_ERROR  Error = FirstError (Bytes (Good.begin (), Good.begin () + static_cast<long>(Cut.first)));
-    EXPECT_EQ (Error.Status, FruErrTruncated) << "cut at " << Cut.first;
-    EXPECT_EQ (Error.Area, Cut.second) << "cut at " << Cut.first;
-    EXPECT_GE (Error.Offset, Cut.first) << "cut at " << Cut.first;
+    FRU_ERROR  Error = FirstError (Bytes (Good.begin (), Good.begin () + static_cast<long>(C.At)));
+    EXPECT_EQ (Error.Status, FruErrTruncated) << "cut at " << C.At;
+    EXPECT_EQ (Error.Area, C.Area) << "cut at " << C.At;
+    EXPECT_EQ (Error.Offset, C.Needs) << "cut at " << C.At;
+    EXPECT_EQ (Error.Limit, C.At) << "cut at " << C.At;
   }
 
   EXPECT_EQ (Extent, Good[5] * 8u + Records ().size ());
