@@ -150,7 +150,7 @@ TEST (FruSet, EncodingsAtTheEdgesOfEachCharacterSet) {
   ASSERT_EQ (Set (Data, "chassis.serial", "12-"), FruOk);     // odd length: not BCD plus
   ASSERT_EQ (Set (Data, "chassis.custom1", "A`"), FruOk);     // 0x60: no longer 6-bit
   ASSERT_EQ (Set (Data, "chassis.custom2", "A\x1F"), FruOk);   // 0x1F: no longer 6-bit
-  ASSERT_EQ (Set (Data, "chassis.custom3", "1020"), FruOk);     // digits 0: still BCD plus
+  ASSERT_EQ (Set (Data, "chassis.custom3", "0120"), FruOk);     // digits 0: still BCD plus
   ASSERT_EQ (Set (Data, "chassis.custom4", "0xaF09A0"), FruOk);
   ASSERT_EQ (Set (Data, "chassis.custom5", "0xAG"), FruOk);     // not hex: text
   ASSERT_EQ (Set (Data, "chassis.custom6", Hex63.c_str ()), FruOk);
@@ -163,7 +163,7 @@ TEST (FruSet, EncodingsAtTheEdgesOfEachCharacterSet) {
   EXPECT_TRUE (Out.Has ("chassis.serial: 12-"));
   EXPECT_TRUE (Out.Has ("chassis.custom1: A`"));
   EXPECT_TRUE (Out.Has ("chassis.custom2: A\\x1F"));
-  EXPECT_TRUE (Out.Has ("chassis.custom3: 1020"));
+  EXPECT_TRUE (Out.Has ("chassis.custom3: 0120"));
   EXPECT_TRUE (Out.Has ("chassis.custom4: 0xAF09A0"));
   EXPECT_TRUE (Out.Has ("chassis.custom5: 0xAG"));
   EXPECT_TRUE (Out.Has ("chassis.custom6: " + Hex63));

@@ -241,6 +241,8 @@ TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
 
   EXPECT_EQ (Set (Data, "board.serial", "A-SERIAL-NUMBER-THAT-NEEDS-MORE-ROOM", &Error), FruErrNoRoom);
   EXPECT_EQ (Error.Area, FruAreaBoard);
+  // 6 fixed bytes, fields of 6, 7, 37, 5 and 4 bytes, 0xC1, padding, checksum.
+  EXPECT_EQ (Error.Offset, Data[3] * 8u + 72u);
   EXPECT_EQ (Error.Limit, Data[4] * 8u);
   EXPECT_EQ (Set (Data, "chassis.custom2", "x1", &Error), FruErrFieldMissing);
   EXPECT_EQ (Set (Data, "board.serial", std::string (64, 'x').c_str ()), FruErrBadValue);
