@@ -13,29 +13,6 @@ using namespace FruTest;
 
 namespace {
 
-///
-/// The type of each field of Area, in order.
-///
-std::vector<UINT8>
-FieldTypes (const Bytes &Data, FRU_AREA Area)
-{
-  FRU_HEADER          Header;
-  FRU_SPAN            Span;
-  FRU_ERROR           Error;
-  FRU_FIELD_CURSOR    Cursor;
-  FRU_FIELD           Field;
-  std::vector<UINT8>  Types;
-
-  EXPECT_EQ (FruReadHeader (Data.data (), Data.size (), &Header, &Error), FruOk);
-  EXPECT_EQ (FruCheckArea (Data.data (), Data.size (), &Header, Area, &Span, &Error), FruOk);
-  FruFirstField (&Span, Area, &Cursor);
-  while (FruNextField (Data.data (), &Cursor, &Field)) {
-    Types.push_back (Field.Type);
-  }
-
-  return Types;
-}
-
 TEST (FruErrors, EachErrorReportsTheBoundItCrossed) {
   Bytes   Good     = FullImage ();
   size_t  BoardAt  = Good[3] * 8u;

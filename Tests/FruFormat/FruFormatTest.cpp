@@ -275,20 +275,7 @@ TEST (FruSet, KeepsEncodingsThatHoldTheValueAndAddsFields) {
   ASSERT_EQ (Set (Data, "chassis.custom3", std::string (80, 'K').c_str ()), FruOk);
   ASSERT_EQ (Set (Data, "chassis.custom4", ""), FruOk);
 
-  FRU_HEADER  Header;
-  FRU_SPAN    Span;
-  FRU_ERROR   Error;
-  ASSERT_EQ (FruReadHeader (Data.data (), Data.size (), &Header, &Error), FruOk);
-  ASSERT_EQ (FruCheckArea (Data.data (), Data.size (), &Header, FruAreaChassis, &Span, &Error), FruOk);
-  FRU_FIELD_CURSOR  Cursor;
-  FRU_FIELD         Field;
-  std::vector<UINT8>  Types;
-  FruFirstField (&Span, FruAreaChassis, &Cursor);
-  while (FruNextField (Data.data (), &Cursor, &Field)) {
-    Types.push_back (Field.Type);
-  }
-
-  EXPECT_EQ (Types, (std::vector<UINT8> { FRU_TYPE_6BIT, FRU_TYPE_BCD_PLUS, FRU_TYPE_BINARY, FRU_TYPE_6BIT, FRU_TYPE_6BIT, FRU_TYPE_8BIT }));
+  EXPECT_EQ (FieldTypes (Data, FruAreaChassis), (std::vector<UINT8> { FRU_TYPE_6BIT, FRU_TYPE_BCD_PLUS, FRU_TYPE_BINARY, FRU_TYPE_6BIT, FRU_TYPE_6BIT, FRU_TYPE_8BIT }));
   Captured  Out = Print (Data);
   EXPECT_TRUE (Out.Has ("chassis.part: WXYZ"));
   EXPECT_TRUE (Out.Has ("chassis.serial: 9876-5"));

@@ -170,6 +170,34 @@ Set (Bytes &Data, const char *Name, const char *Value, FRU_ERROR *Error = nullpt
   return FruSetValue (Data.data (), Data.size (), &Parsed, Value, &Change, (Error != nullptr) ? Error : &Local);
 }
 
+///
+/// The type of each field of Area, in order.
+///
+inline std::vector<UINT8>
+FieldTypes (const Bytes &Data, FRU_AREA Area)
+{
+  FRU_HEADER          Header;
+  FRU_SPAN            Span;
+  FRU_ERROR           Error;
+  FRU_FIELD_CURSOR    Cursor;
+  FRU_FIELD           Field;
+  std::vector<UINT8>  Types;
+
+  if ((FruReadHeader (Data.data (), Data.size (), &Header, &Error) != FruOk) ||
+      (FruCheckArea (Data.data (), Data.size (), &Header, Area, &Span, &Error) != FruOk))
+  {
+    ADD_FAILURE () << "the area does not pass its checks: error " << Error.Status;
+    return Types;
+  }
+
+  FruFirstField (&Span, Area, &Cursor);
+  while (FruNextField (Data.data (), &Cursor, &Field)) {
+    Types.push_back (Field.Type);
+  }
+
+  return Types;
+}
+
 }  // namespace FruTest
 
 #endif
