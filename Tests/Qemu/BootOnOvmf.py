@@ -163,7 +163,7 @@ def main():
         print("\n--- debug report (port 0xE9) ---\n" + result["report"])
         print("--- console (serial) ---\n" + result["console"][-6000:])
         return 1
-    print("\nAll checks passed: two-boot cycle, FRU bytes, FRU write, IIO import, CMOS marker%s."
+    print("\nAll checks passed: two-boot cycle, FRU bytes, FRU write, the refused write past 0xFFFF, IIO import, CMOS marker%s."
           % ("" if args.bmc == "qemu" else ", ipmitool reads exactly the bytes written"))
     return 0
 
