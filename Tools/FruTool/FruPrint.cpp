@@ -211,11 +211,31 @@ FruLineAddError (
   FruLineAddDec (Line, Error->Status);
 }
 
+namespace {
+
+///
+/// What print or verify shows of one area that passed its checks; the common
+/// header comes first, as FruAreaHeader.
+///
+typedef VOID (*AREA_VISIT)(
+  IN CONST UINT8       *Data,
+  IN FRU_AREA          Area,
+  IN CONST FRU_SPAN    *Span,
+  IN CONST FRU_OUTPUT  *Output
+  );
+
+/**
+  Check the common header, then every area it names, in order: an area that
+  fails prints its error, one that passes goes to Visit.
+
+  @return The number of errors printed.
+**/
 UINTN
-FruPrintImage (
+CheckEachArea (
   IN CONST UINT8       *Data,
   IN UINTN             Size,
-  IN CONST FRU_OUTPUT  *Output
+  IN CONST FRU_OUTPUT  *Output,
+  IN AREA_VISIT        Visit
   )
 {
   FRU_HEADER  Header;
@@ -228,6 +248,10 @@ FruPrintImage (
     return 1;
   }
 
+  Span.Start  = 0;
+  Span.Length = FRU_HEADER_SIZE;
+  Span.Limit  = FRU_HEADER_SIZE;
+  Visit (Data, FruAreaHeader, &Span, Output);
   for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
     FRU_AREA  Area = static_cast<FRU_AREA>(Index);
     if (Header.Start[Area] == 0) {
@@ -237,16 +261,67 @@ FruPrintImage (
     if (FruCheckArea (Data, Size, &Header, Area, &Span, &Error) != FruOk) {
       PrintError (Output, &Error);
       Errors++;
-    } else if (Area == FruAreaInternal) {
-      PrintInternalArea (Data, &Span, Output);
-    } else if (Area == FruAreaMultiRecord) {
-      PrintMultiRecordArea (Data, &Span, Output);
     } else {
-      PrintInfoArea (Data, &Span, Area, Output);
+      Visit (Data, Area, &Span, Output);
     }
   }
 
   return Errors;
+}
+
+VOID
+PrintArea (
+  IN CONST UINT8       *Data,
+  IN FRU_AREA          Area,
+  IN CONST FRU_SPAN    *Span,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  if (Area == FruAreaInternal) {
+    PrintInternalArea (Data, Span, Output);
+  } else if (Area == FruAreaMultiRecord) {
+    PrintMultiRecordArea (Data, Span, Output);
+  } else if (Area != FruAreaHeader) {
+    PrintInfoArea (Data, Span, Area, Output);
+  }
+}
+
+VOID
+SayAreaOk (
+  IN CONST UINT8       *Data,
+  IN FRU_AREA          Area,
+  IN CONST FRU_SPAN    *Span,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  FRU_LINE  Line;
+
+  (VOID)Data;
+  FruLineReset (&Line);
+  if (Area == FruAreaHeader) {
+    FruLineAdd (&Line, "common header: ok");
+  } else {
+    FruLineAdd (&Line, FruAreaName (Area));
+    FruLineAdd (&Line, " area at ");
+    FruLineAddOffset (&Line, Span->Start);
+    FruLineAdd (&Line, ", ");
+    FruLineAddDec (&Line, Span->Length);
+    FruLineAdd (&Line, " bytes: ok");
+  }
+
+  FruPrintLine (Output, &Line);
+}
+
+}  // namespace
+
+UINTN
+FruPrintImage (
+  IN CONST UINT8       *Data,
+  IN UINTN             Size,
+  IN CONST FRU_OUTPUT  *Output
+  )
+{
+  return CheckEachArea (Data, Size, Output, PrintArea);
 }
 
 UINTN
@@ -256,43 +331,7 @@ FruVerifyImage (
   IN CONST FRU_OUTPUT  *Output
   )
 {
-  FRU_HEADER  Header;
-  FRU_ERROR   Error;
-  FRU_SPAN    Span;
-  FRU_LINE    Line;
-  UINTN       Errors = 0;
-
-  if (FruReadHeader (Data, Size, &Header, &Error) != FruOk) {
-    PrintError (Output, &Error);
-    return 1;
-  }
-
-  FruLineReset (&Line);
-  FruLineAdd (&Line, "common header: ok");
-  FruPrintLine (Output, &Line);
-  for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
-    FRU_AREA  Area = static_cast<FRU_AREA>(Index);
-    if (Header.Start[Area] == 0) {
-      continue;
-    }
-
-    if (FruCheckArea (Data, Size, &Header, Area, &Span, &Error) != FruOk) {
-      PrintError (Output, &Error);
-      Errors++;
-      continue;
-    }
-
-    FruLineReset (&Line);
-    FruLineAdd (&Line, FruAreaName (Area));
-    FruLineAdd (&Line, " area at ");
-    FruLineAddOffset (&Line, Span.Start);
-    FruLineAdd (&Line, ", ");
-    FruLineAddDec (&Line, Span.Length);
-    FruLineAdd (&Line, " bytes: ok");
-    FruPrintLine (Output, &Line);
-  }
-
-  return Errors;
+  return CheckEachArea (Data, Size, Output, SayAreaOk);
 }
 
 VOID
