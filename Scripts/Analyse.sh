@@ -3,11 +3,11 @@
 # both failing on any finding. Needs build/compile_commands.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-sources=(TavriDxe/*.cpp TavriDxe/Fru/*.cpp TavriDxe/Platform/FirmwareServices.cpp TavriDxe/Platform/Host/CpuIoHost.cpp)
+sources=(TavriPkg/TavriDxe/*.cpp TavriPkg/TavriDxe/Fru/*.cpp TavriPkg/TavriDxe/Platform/FirmwareServices.cpp Emulator/HostPlatform/CpuIoHost.cpp)
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
-  -IInclude -ITavriDxe --suppress=missingIncludeSystem --error-exitcode=1 TavriDxe
+  -ITavriPkg/Include -IStandalone/Include -ITavriPkg/TavriDxe --suppress=missingIncludeSystem --error-exitcode=1 TavriPkg/TavriDxe
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
-  -IInclude -ITools/FruTool --suppress=missingIncludeSystem --error-exitcode=1 Tools/FruTool
-sources+=(Tools/FruTool/Fru*.cpp)
+  -ITavriPkg/Include -IStandalone/Include --suppress=missingIncludeSystem --error-exitcode=1 TavriPkg/Library/FruFormatLib TavriPkg/FruTool
+sources+=(TavriPkg/Library/FruFormatLib/Fru*.cpp)
 clang-tidy-14 -p build --quiet "${sources[@]}"
 echo "static analysis: cppcheck and clang-tidy clean on ${#sources[@]} driver and FRU tool sources"

@@ -63,7 +63,7 @@ version=$(known_versions | tail -1)
 #
 # The EDK2 tree with our patch, and BaseTools: made once per version and patch.
 #
-patches=("$repo"/Firmware/Ovmf/*.patch)
+patches=("$repo"/Scripts/Ovmf/*.patch)
 root=$cache/edk2-$version-$(cat "${patches[@]}" | sha256sum | cut -c1-12)
 src=$root/src
 if [ ! -f "$root/source.ready" ]; then
@@ -96,13 +96,13 @@ set -u
 stage=$root/stage/TavriPkg
 rm -rf "$stage.new"
 mkdir -p "$stage.new"
-cp -r "$repo"/Firmware/TavriPkg/. "$stage.new"
+cp -r "$repo"/TavriPkg/. "$stage.new"
 cp "$build/TavriDxe.efi" "$stage.new/TavriDxe/"
 cp "$build/KcsIpmiDxe.efi" "$stage.new/KcsIpmiDxe/"
-decs=("$src/MdePkg/MdePkg.dec" "$repo/Firmware/TavriPkg/TavriPkg.dec")
-depex() { python3 "$repo/Firmware/Ovmf/MakeDepex.py" GenDepex "$1" "$2" "${decs[@]}"; }
-depex "$stage.new/TavriDxe/TavriDxe.depex" "$repo/Firmware/TavriPkg/TavriDxe/TavriDxe.dxs"
-depex "$stage.new/KcsIpmiDxe/KcsIpmiDxe.depex" "$repo/Firmware/TavriPkg/KcsIpmiDxe/KcsIpmiDxe.dxs"
+decs=("$src/MdePkg/MdePkg.dec" "$repo/TavriPkg/TavriPkg.dec")
+depex() { python3 "$repo/Scripts/Ovmf/MakeDepex.py" GenDepex "$1" "$2" "${decs[@]}"; }
+depex "$stage.new/TavriDxe/TavriDxe.depex" "$repo/TavriPkg/TavriDxe/TavriDxe.dxs"
+depex "$stage.new/KcsIpmiDxe/KcsIpmiDxe.depex" "$repo/TavriPkg/KcsIpmiDxe/KcsIpmiDxe.dxs"
 depex "$root/KcsIpmiDxe.transport-first.depex" "$repo/Tests/Firmware/KcsIpmiDxeTooEarly.dxs"
 if diff -rq "$stage.new" "$stage" >/dev/null 2>&1; then
   rm -rf "$stage.new"
@@ -110,14 +110,14 @@ else
   rm -rf "$stage"
   mv "$stage.new" "$stage"
 fi
-python3 "$repo/Firmware/Ovmf/AddTavriPkg.py" "$src"
+python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src"
 
 #
 # A full build when anything but the two images changed since the last one,
 # else the flash image alone; nothing when the images are already made.
 #
 full_key=$( (find "$stage" -type f ! -name '*.efi' ! -name '*.depex' -print0 | sort -z | xargs -0 cat;
-             cat "$repo/Firmware/Ovmf/AddTavriPkg.py"; echo "${flags[*]}") | sha256sum | cut -c1-16)
+             cat "$repo/Scripts/Ovmf/AddTavriPkg.py"; echo "${flags[*]}") | sha256sum | cut -c1-16)
 image_key=$( (echo "$full_key"; cat "$stage"/*/*.efi "$stage"/*/*.depex "$root/KcsIpmiDxe.transport-first.depex") | sha256sum | cut -c1-16)
 out=$root/out
 fv=$src/Build/OvmfX64/DEBUG_GCC5/FV

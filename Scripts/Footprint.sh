@@ -12,8 +12,8 @@ echo "== $image: $(stat -c %s "$image") bytes on disk (budget 6144)"
 llvm-readobj-14 --sections "$image" | awk '/Name:/{n=$2} /VirtualSize:/{print "   " n " " $2}' | while read -r n v; do printf '   %-8s %6d bytes\n' "$n" "$((v))"; done
 
 su=$(mktemp -d)
-flags="--target=x86_64-unknown-windows -std=c++17 -Os -ffreestanding -nostdlibinc -fno-exceptions -fno-rtti -mno-red-zone -fshort-wchar -fno-asynchronous-unwind-tables -mno-sse -mno-mmx -mno-80387 -msoft-float -fstack-usage -IInclude -ITavriDxe"
-for src in TavriDxe/*.cpp TavriDxe/Fru/*.cpp TavriDxe/Platform/FirmwareServices.cpp; do
+flags="--target=x86_64-unknown-windows -std=c++17 -Os -ffreestanding -nostdlibinc -fno-exceptions -fno-rtti -mno-red-zone -fshort-wchar -fno-asynchronous-unwind-tables -mno-sse -mno-mmx -mno-80387 -msoft-float -fstack-usage -ITavriPkg/Include -IStandalone/Include -ITavriPkg/TavriDxe"
+for src in TavriPkg/TavriDxe/*.cpp TavriPkg/TavriDxe/Fru/*.cpp TavriPkg/TavriDxe/Platform/FirmwareServices.cpp; do
   clang-14 $flags -c "$src" -o "$su/$(basename "$src").obj" -fstack-usage
 done
 (cd "$su" && cat ./*.su 2>/dev/null || true) > "$su/all"
@@ -28,7 +28,7 @@ echo "   OnIpmiTransportReady > ProbeFruRead > ReadFruData > ExchangeFruChunk > 
 rm -rf "$su"
 
 echo "== on the emulated board (two boots: preset reset, then the full list)"
-build/Tools/TavriRun --quiet | grep -E "^Boot|entry point"
+build/Emulator/TavriRun/TavriRun --quiet | grep -E "^Boot|entry point"
 
 echo "== under QEMU (OVMF, TCG): driver cost against the same 16 Read FRU Data commands sent straight through KCS (budget 1.2x)"
 python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-footprint | grep -E "x$|whole run"

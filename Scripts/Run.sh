@@ -21,7 +21,7 @@ case "${1:-}" in
     exec python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-run ;;
   --emulated)
     shift
-    exec build/Tools/TavriRun "$@" ;;
+    exec build/Emulator/TavriRun/TavriRun "$@" ;;
   --firmware)
     Scripts/BuildFirmware.sh build
     exec python3 Tests/Firmware/BootFirmware.py build --work build/firmware-run ;;

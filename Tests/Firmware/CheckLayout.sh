@@ -10,5 +10,5 @@ mkdir -p "$work"
 cc -std=c11 -w -fshort-wchar -I"$edk2/MdePkg/Include" -I"$edk2/MdePkg/Include/X64" -I"$here" \
    "$here/MdePkgLayoutProbe.c" -o "$work/MdePkgLayoutProbe"
 "$work/MdePkgLayoutProbe" >"$work/MdePkgLayout.h"
-clang++-14 -std=c++17 -fsyntax-only -Wall -Werror -I"$here/../../Include" -I"$work" -I"$here" "$here/LayoutCheck.cpp"
+clang++-14 -std=c++17 -fsyntax-only -Wall -Werror -I"$here/../../TavriPkg/Include" -I"$here/../../Standalone/Include" -I"$work" -I"$here" "$here/LayoutCheck.cpp"
 echo "CheckLayout: $(grep -c '^#define' "$work/MdePkgLayout.h") offsets, sizes, values and GUIDs agree with MdePkg ($edk2)"

@@ -11,8 +11,8 @@
 #include <IndustryStandard/IpmiFru.h>
 #include <Protocol/FruAccess.h>
 
-#include <FruDevice.h>
-#include <FruFormat.h>
+#include <Library/FruDevice.h>
+#include <Library/FruFormat.h>
 
 #include <gtest/gtest.h>
 

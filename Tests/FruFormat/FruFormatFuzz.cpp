@@ -9,8 +9,8 @@
   it reports.
 **/
 
-#include <FruEdit.h>
-#include <FruPrint.h>
+#include <Library/FruEdit.h>
+#include <Library/FruPrint.h>
 
 #include "../Fuzz/FuzzRequire.h"
 

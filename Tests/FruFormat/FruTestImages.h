@@ -7,9 +7,9 @@
 #ifndef FRU_TEST_IMAGES_H_
 #define FRU_TEST_IMAGES_H_
 
-#include <FruEdit.h>
-#include <FruPrint.h>
-#include <FruValue.h>
+#include <Library/FruEdit.h>
+#include <Library/FruPrint.h>
+#include <Library/FruValue.h>
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,200 @@
+/** @file
+  frutool: the FRU tool on the host, over FRU image files.
+
+    frutool print FILE                 every field as `name: value`
+    frutool verify FILE                header, areas and checksums
+    frutool dump FILE [OFFSET [LENGTH]] hex dump
+    frutool set FILE NAME VALUE        set one field, rewrite the file
+
+  Exit status: 0 when the image passes every check (and the change was
+  made), 1 when it does not, 2 for a usage error, 3 when a file cannot be
+  read or written.
+**/
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <Library/FruEdit.h>
+#include <Library/FruPrint.h>
+
+namespace {
+
+constexpr int  EXIT_BAD_IMAGE = 1;
+constexpr int  EXIT_USAGE     = 2;
+constexpr int  EXIT_IO        = 3;
+
+VOID
+PrintTo (
+  VOID         *Context,
+  CONST CHAR8  *Line
+  )
+{
+  std::fprintf (static_cast<FILE *>(Context), "%s\n", Line);
+}
+
+int
+Usage (
+  VOID
+  )
+{
+  std::fprintf (stderr,
+    "usage: frutool print FILE\n"
+    "       frutool verify FILE\n"
+    "       frutool dump FILE [OFFSET [LENGTH]]\n"
+    "       frutool set FILE NAME VALUE\n");
+  return EXIT_USAGE;
+}
+
+bool
+ReadImage (
+  const char            *Path,
+  std::vector<UINT8>    &Image
+  )
+{
+  FILE  *File = std::fopen (Path, "rb");
+
+  if (File == nullptr) {
+    std::fprintf (stderr, "frutool: cannot open %s: %s\n", Path, std::strerror (errno));
+    return false;
+  }
+
+  UINT8  Chunk[4096];
+  size_t Got;
+  while ((Got = std::fread (Chunk, 1, sizeof (Chunk), File)) > 0) {
+    Image.insert (Image.end (), Chunk, Chunk + Got);
+    if (Image.size () > FRU_MAX_IMAGE_SIZE) {
+      std::fprintf (stderr, "frutool: %s is larger than the %zu bytes a FRU device addresses\n", Path, static_cast<size_t>(FRU_MAX_IMAGE_SIZE));
+      std::fclose (File);
+      return false;
+    }
+  }
+
+  bool  Failed = std::ferror (File) != 0;
+  std::fclose (File);
+  if (Failed) {
+    std::fprintf (stderr, "frutool: cannot read %s\n", Path);
+  }
+
+  return !Failed;
+}
+
+bool
+WriteRange (
+  const char                *Path,
+  const std::vector<UINT8>  &Image,
+  UINTN                     Start,
+  UINTN                     Length
+  )
+{
+  FILE  *File = std::fopen (Path, "r+b");
+  bool  Ok    = (File != nullptr) && (std::fseek (File, static_cast<long>(Start), SEEK_SET) == 0) &&
+                (std::fwrite (Image.data () + Start, 1, Length, File) == Length);
+
+  if ((File != nullptr) && (std::fclose (File) != 0)) {
+    Ok = false;
+  }
+
+  if (!Ok) {
+    std::fprintf (stderr, "frutool: cannot write %s: %s\n", Path, std::strerror (errno));
+  }
+
+  return Ok;
+}
+
+int
+Set (
+  const char          *Path,
+  std::vector<UINT8>  &Image,
+  const char          *NameText,
+  const char          *Value
+  )
+{
+  FRU_NAME    Name;
+  FRU_CHANGE  Change;
+  FRU_ERROR   Error;
+  FRU_LINE    Line;
+
+  if (!FruParseName (NameText, &Name)) {
+    std::fprintf (stderr, "frutool: unknown field name %s\n", NameText);
+    return EXIT_USAGE;
+  }
+
+  if (FruSetValue (Image.data (), Image.size (), &Name, Value, &Change, &Error) != FruOk) {
+    FruLineReset (&Line);
+    FruLineAddError (&Line, &Error);
+    std::fprintf (stderr, "frutool: %s not set: %s\n", NameText, Line.Text);
+    return EXIT_BAD_IMAGE;
+  }
+
+  if (!WriteRange (Path, Image, Change.Start, Change.Length)) {
+    return EXIT_IO;
+  }
+
+  std::printf ("%s set: %s area at 0x%04X re-laid, %u bytes rewritten\n", NameText, FruAreaName (Name.Area),
+    Change.Start, Change.Length);
+  return 0;
+}
+
+}  // namespace
+
+int
+main (
+  int   Argc,
+  char  **Argv
+  )
+{
+  if (Argc < 3) {
+    return Usage ();
+  }
+
+  const char          *Command = Argv[1];
+  const char          *Path    = Argv[2];
+  std::vector<UINT8>  Image;
+  FRU_OUTPUT          Out = { PrintTo, stdout };
+
+  bool  Known = FruStrEq (Command, "print") || FruStrEq (Command, "verify") ||
+                FruStrEq (Command, "dump") || FruStrEq (Command, "set");
+  if (!Known) {
+    return Usage ();
+  }
+
+  if (!ReadImage (Path, Image)) {
+    return EXIT_IO;
+  }
+
+  if (FruStrEq (Command, "print") && (Argc == 3)) {
+    return (FruPrintImage (Image.data (), Image.size (), &Out) == 0) ? 0 : EXIT_BAD_IMAGE;
+  }
+
+  if (FruStrEq (Command, "verify") && (Argc == 3)) {
+    UINTN  Errors = FruVerifyImage (Image.data (), Image.size (), &Out);
+    std::printf ("%s: %s\n", Path, (Errors == 0) ? "every checksum good" : "FAILED");
+    return (Errors == 0) ? 0 : EXIT_BAD_IMAGE;
+  }
+
+  if (FruStrEq (Command, "dump") && (Argc <= 5)) {
+    UINT64  Offset = 0;
+    UINT64  Length = Image.size ();
+    if (((Argc > 3) && !FruParseNumber (Argv[3], Image.size (), &Offset)) ||
+        ((Argc > 4) && !FruParseNumber (Argv[4], Image.size () - Offset, &Length)))
+    {
+      std::fprintf (stderr, "frutool: offset and length must lie inside the %zu bytes of %s\n", Image.size (), Path);
+      return EXIT_USAGE;
+    }
+
+    if (Argc == 4) {
+      Length = Image.size () - Offset;
+    }
+
+    FruDumpBytes (Image.data () + Offset, Length, Offset, &Out);
+    return 0;
+  }
+
+  if (FruStrEq (Command, "set") && (Argc == 5)) {
+    return Set (Path, Image, Argv[3], Argv[4]);
+  }
+
+  return Usage ();
+}
