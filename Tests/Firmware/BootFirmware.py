@@ -9,14 +9,17 @@ first run and reports on port 0xE9 on later runs. What is read: the firmware's
 DEBUG log (port 0x402), the report, ports 0x72/0x73, and QEMU's trace of every
 I/O write (the KCS interface and the reset control register at 0xCF9).
 
-  --image normal           TavriDxe before the transport (the recipe): the
+  --image source           TavriDxe built from source by EDK2's build (its
+                           source INF), before the transport (the recipe): the
                            preset cycle, the FRU probe, the CMOS marker and the
                            IIO import from the PEI-built HOB.
+  --image binary           the same with the standalone TavriDxe.efi through
+                           the binary INF, as a team that takes a built image.
   --image transport-first  the transport with no dependency: the core starts it
                            before the variable write service and before
                            TavriDxe, and no hook of TavriDxe runs, as designed.
 
-Usage: BootFirmware.py BUILD_DIR [--image normal|transport-first] [--work DIR]
+Usage: BootFirmware.py BUILD_DIR [--image source|binary|transport-first] [--work DIR]
 """
 
 import argparse
@@ -29,7 +32,8 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "Qemu"))
 import QemuRun as Q  # noqa: E402
 
-IMAGES = {"normal": "OVMF_CODE.fd", "transport-first": "OVMF_CODE.transport-first.fd"}
+IMAGES = {"source": "OVMF_CODE.fd", "binary": "OVMF_CODE.binary.fd",
+          "transport-first": "OVMF_CODE.transport-first.fd"}
 TAVRI_FILE_GUID = "CB3793D6-4CAA-4848-B5CF-A012F4A546F9"
 IPMI_TRANSPORT_GUID = "4A1D0E66-5271-4E22-83FE-90921B748213"
 FRU_ACCESS_GUID = "6AF735B6-7E0D-41CF-8431-D32FB7ACC023"
@@ -206,14 +210,14 @@ def print_report(result, image):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
-    parser.add_argument("--image", choices=sorted(IMAGES), default="normal")
+    parser.add_argument("--image", choices=sorted(IMAGES), default="source")
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=300)
     args = parser.parse_args()
     work = args.work or tempfile.mkdtemp(prefix="tavri-firmware-")
     os.makedirs(work, exist_ok=True)
     result = run(os.path.abspath(args.build), work, args.image, args.timeout)
-    problems = (check_normal if args.image == "normal" else check_transport_first)(result)
+    problems = (check_transport_first if args.image == "transport-first" else check_normal)(result)
     print_report(result, args.image)
     if problems:
         print("\nFAILED:")
@@ -223,7 +227,7 @@ def main():
         print("--- DEBUG log, last lines (port 0x402, all of it in %s) ---" % os.path.join(work, "debug.log"))
         print("\n".join(result["debug"].splitlines()[-60:]))
         return 1
-    if args.image == "normal":
+    if args.image != "transport-first":
         print("\nAll checks passed: dispatched by the DXE core before the transport, the preset cycle with the reset"
               " before any IPMI command, the FRU probe, the CMOS marker, the IIO import from the PEI HOB.")
     else:
