@@ -7,7 +7,7 @@
 #include <Library/BaseLib.h>
 #include <Library/IoLib.h>
 
-#include <EmuCpu.h>
+#include "EmuCpu.h"
 
 UINT8
 EFIAPI

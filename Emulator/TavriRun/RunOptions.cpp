@@ -4,7 +4,7 @@
 
 #include "RunOptions.h"
 
-#include <Names.h>
+#include <Core/Names.h>
 
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>

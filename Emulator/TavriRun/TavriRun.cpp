@@ -14,10 +14,8 @@
 
 #include "RunOptions.h"
 
-#include <DriverImage.h>
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
-#include <FirstBootSetup.h>
+#include <Board/EmulatedBoard.h>
+#include <Board/FirstBootSetup.h>
 
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
@@ -70,19 +68,19 @@ TypicalFruImage ()
 void
 SetUpBoard (EmulatedBoard &Board, const TavriRun::Options &Opts)
 {
-  SeedFirstBoot (Board, 0, 1);
+  SeedFirstBoot (Board.Cpu, Board.Variables, Board.Tables, 0, 1);
   if (Opts.Revision) {
-    Board.SetRevision (*Opts.Revision);
+    Board.Tables.SetRevision (*Opts.Revision);
   }
 
-  Board.Bmc ().SetFruDevice (0, TypicalFruImage ());
+  Board.Bmc.SetFruDevice (0, TypicalFruImage ());
   for (const auto &Device : Opts.Fru) {
-    Board.Bmc ().SetFruDevice (Device.first, Device.second);
+    Board.Bmc.SetFruDevice (Device.first, Device.second);
   }
 
-  Board.Bmc ().QueueBusy (Opts.Busy);
+  Board.Bmc.QueueBusy (Opts.Busy);
   for (const TavriRun::VariableFile &Var : Opts.Variables) {
-    Board.PutVariable (Var.Name, Var.Guid, Var.Attributes, Var.Data);
+    Board.Variables.Put (Var.Name, Var.Guid, Var.Attributes, Var.Data);
   }
 
   if (Opts.HobData) {
@@ -130,8 +128,8 @@ main (int argc, char **argv)
   EmulatedBoard  Board;
   SetUpBoard (Board, *Opts);
 
-  std::printf ("TavriDxe on the emulated board (driver image %s)\n\n", DriverImage::ModulePath ().c_str ());
-  auto  Boots = Board.RunBoots (BootScript (), Opts->Boots);
+  std::printf ("TavriDxe on the emulated board (driver image %s)\n\n", Board.Driver.Image ().ModulePath ().c_str ());
+  auto  Boots = Board.Runner.RunBoots (BootScript (), Opts->Boots);
   bool  AsExpected = !Boots.empty () && (Boots.back ().End == BootEnd::Completed);
   for (const BootRecord &Boot : Boots) {
     std::printf ("Boot %u: %s", Boot.Number, BootEndName (Boot.End).c_str ());
@@ -142,11 +140,11 @@ main (int argc, char **argv)
     AsExpected = AsExpected && (Boot.EntryStatus == EFI_SUCCESS) && (Boot.End != BootEnd::ResetSystem);
     std::printf ("\n  entry point: %s; IPMI commands: %zu; busy waits: %llu x 30 ms; pool/page calls: %llu\n",
       StatusName (Boot.EntryStatus).c_str (),
-      Board.Count ("IpmiCommand", Boot.TraceBegin) - Board.Count ("IpmiCommand", Boot.TraceEnd),
-      static_cast<unsigned long long>(Board.Count ("ReadMsr", Boot.TraceBegin) - Board.Count ("ReadMsr", Boot.TraceEnd)),
-      static_cast<unsigned long long>(Board.AllocationCalls ()));
+      Board.Trace.Count ("IpmiCommand", Boot.TraceBegin) - Board.Trace.Count ("IpmiCommand", Boot.TraceEnd),
+      static_cast<unsigned long long>(Board.Trace.Count ("ReadMsr", Boot.TraceBegin) - Board.Trace.Count ("ReadMsr", Boot.TraceEnd)),
+      static_cast<unsigned long long>(Board.Tables.AllocationCalls ()));
     if (!Opts->Quiet) {
-      std::printf ("%s", Board.FormatTrace (Boot.TraceBegin, Boot.TraceEnd).c_str ());
+      std::printf ("%s", Board.Trace.Format (Boot.TraceBegin, Boot.TraceEnd).c_str ());
     }
 
     std::printf ("\n");
@@ -158,20 +156,20 @@ main (int argc, char **argv)
     Preset.push_back (Entry.Offset);
   }
 
-  ReportVariable ("SocketPowerManagementConfig", Board.FindVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid),
+  ReportVariable ("SocketPowerManagementConfig", Board.Variables.Find (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid),
     Preset, "selector, then the nine preset bytes");
-  ReportVariable ("SocketIioConfig", Board.FindVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid),
+  ReportVariable ("SocketIioConfig", Board.Variables.Find (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid),
     { 9150, 9151, 9152, 9153, 9154, 9155, 9156, 9157 }, "bytes 9150..9157 from the HOB");
-  std::printf ("  extended CMOS byte 0x81: 0x%02X\n", Board.ExtendedCmos (0x81));
+  std::printf ("  extended CMOS byte 0x81: 0x%02X\n", Board.Chip.ExtendedCmos (0x81));
 
-  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
   if (Fru == nullptr) {
     std::printf ("  FRU access protocol: not installed\n");
     return 1;
   }
 
   UINT8       Data[64];
-  UINTN       Size   = std::min (sizeof (Data), Board.Bmc ().Fru (0).size ());
+  UINTN       Size   = std::min (sizeof (Data), Board.Bmc.Fru (0).size ());
   EFI_STATUS  Status = Fru->ReadFruData (0, 0, &Size, Data);
   std::printf ("  FRU access protocol: installed; ReadFruData(device 0, offset 0) -> %s, %llu bytes:\n", StatusName (Status).c_str (), static_cast<unsigned long long>(Size));
   HexDump (Data, Size);

@@ -7,8 +7,7 @@
   header alike; these tests do not move with it.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include <Guid/BootHookTrigger.h>
 #include <Guid/EventGroup.h>
@@ -134,9 +133,9 @@ TEST (Contract, PresetTableOfNineBytesForEachSelector) {
     //
     {
       EmulatedBoard  Board;
-      Board.PutVariable (PmName, PmGuid, NV | BS | RT, PmInForce (Selector));
-      EXPECT_EQ (Board.RunBoot ().End, BootEnd::Completed) << int (Selector);
-      EXPECT_EQ (Board.Count ("SetVariable"), 0u) << int (Selector);
+      Board.Variables.Put (PmName, PmGuid, NV | BS | RT, PmInForce (Selector));
+      EXPECT_EQ (Board.Runner.RunBoot ().End, BootEnd::Completed) << int (Selector);
+      EXPECT_EQ (Board.Trace.Count ("SetVariable"), 0u) << int (Selector);
     }
 
     //
@@ -146,11 +145,11 @@ TEST (Contract, PresetTableOfNineBytesForEachSelector) {
       EmulatedBoard  Board;
       Bytes          Stored = PmInForce (Selector);
       Stored[Row.Offset] ^= 0x01;
-      Board.PutVariable (PmName, PmGuid, NV | BS | RT, Stored);
-      BootRecord     Boot = Board.RunBoot ();
+      Board.Variables.Put (PmName, PmGuid, NV | BS | RT, Stored);
+      BootRecord     Boot = Board.Runner.RunBoot ();
       EXPECT_EQ (Boot.End, BootEnd::ResetByPortCf9) << int (Selector) << " @" << Row.Offset;
       EXPECT_EQ (Boot.ResetValue, 0x0E);
-      EXPECT_EQ (Board.FindVariable (PmName, PmGuid)->Data, PmInForce (Selector)) << int (Selector) << " @" << Row.Offset;
+      EXPECT_EQ (Board.Variables.Find (PmName, PmGuid)->Data, PmInForce (Selector)) << int (Selector) << " @" << Row.Offset;
     }
   }
 
@@ -161,9 +160,9 @@ TEST (Contract, PresetTableOfNineBytesForEachSelector) {
   EmulatedBoard  Board;
   Bytes          Stored = PmInForce (1);
   Stored[PM_SELECTOR] = 2;
-  Board.PutVariable (PmName, PmGuid, NV | BS | RT, Stored);
-  EXPECT_EQ (Board.RunBoot ().End, BootEnd::ResetByPortCf9);
-  EXPECT_EQ (Board.FindVariable (PmName, PmGuid)->Data, PmInForce (2));
+  Board.Variables.Put (PmName, PmGuid, NV | BS | RT, Stored);
+  EXPECT_EQ (Board.Runner.RunBoot ().End, BootEnd::ResetByPortCf9);
+  EXPECT_EQ (Board.Variables.Find (PmName, PmGuid)->Data, PmInForce (2));
 }
 
 TEST (Contract, VariablesAreReadAndStoredWithTheirOwnSizeAndAttributes) {
@@ -178,16 +177,16 @@ TEST (Contract, VariablesAreReadAndStoredWithTheirOwnSizeAndAttributes) {
 
   Pm[87] = 7;
   Iio[IIO_SWITCH] = 1;
-  Board.PutVariable (PmName, PmGuid, NV | BS, Pm);
-  Board.PutVariable (IioName, IioGuid, NV | BS, Iio);
+  Board.Variables.Put (PmName, PmGuid, NV | BS, Pm);
+  Board.Variables.Put (IioName, IioGuid, NV | BS, Iio);
   Board.SetHobList (HobListBuilder ().AddGuidHob (IioHob, Hob).End ());
-  auto  Boots = Board.RunBoots ();
+  auto  Boots = Board.Runner.RunBoots ();
   ASSERT_EQ (Boots.size (), 2u);
 
   //
   // Both stores pass back the attributes read, NV|BS here, and the full size.
   //
-  std::vector<TraceEntry>  Stores = Board.Select ("SetVariable");
+  std::vector<TraceEntry>  Stores = Board.Trace.Select ("SetVariable");
   ASSERT_EQ (Stores.size (), 2u);
   EXPECT_EQ (Stores[0].Detail.rfind ("SocketPowerManagementConfig", 0), 0u);
   EXPECT_EQ (Stores[0].A, PM_SIZE);
@@ -195,7 +194,7 @@ TEST (Contract, VariablesAreReadAndStoredWithTheirOwnSizeAndAttributes) {
   EXPECT_EQ (Stores[1].Detail.rfind ("SocketIioConfig", 0), 0u);
   EXPECT_EQ (Stores[1].A, IIO_SIZE);
   EXPECT_EQ (Stores[1].B, NV | BS);
-  for (const TraceEntry &Read : Board.Select ("GetVariable")) {
+  for (const TraceEntry &Read : Board.Trace.Select ("GetVariable")) {
     EXPECT_EQ (Read.A, (Read.Detail.rfind ("SocketIio", 0) == 0) ? IIO_SIZE : PM_SIZE) << Read.Detail;
   }
 
@@ -208,8 +207,8 @@ TEST (Contract, VariablesAreReadAndStoredWithTheirOwnSizeAndAttributes) {
     std::copy (Hob.begin () + R.Hob, Hob.begin () + R.Hob + R.Len, Expected.begin () + R.Var);
   }
 
-  EXPECT_EQ (Board.FindVariable (IioName, IioGuid)->Data, Expected);
-  EXPECT_EQ (Board.FindVariable (IioName, IioGuid)->Attributes, NV | BS);
+  EXPECT_EQ (Board.Variables.Find (IioName, IioGuid)->Data, Expected);
+  EXPECT_EQ (Board.Variables.Find (IioName, IioGuid)->Attributes, NV | BS);
 }
 
 TEST (Contract, TheIioSwitchIsByte18251) {
@@ -219,28 +218,28 @@ TEST (Contract, TheIioSwitchIsByte18251) {
     EmulatedBoard  Board;
     Bytes          Iio (IIO_SIZE, 0x01);
     Iio[IIO_SWITCH] = Switch;
-    Board.PutVariable (IioName, IioGuid, NV | BS | RT, Iio);
+    Board.Variables.Put (IioName, IioGuid, NV | BS | RT, Iio);
     Board.SetHobList (HobListBuilder ().AddGuidHob (IioHob, Hob).End ());
-    Board.RunBoot ();
-    EXPECT_EQ (Board.Count ("SetVariable"), (Switch == 1) ? 1u : 0u) << int (Switch);
+    Board.Runner.RunBoot ();
+    EXPECT_EQ (Board.Trace.Count ("SetVariable"), (Switch == 1) ? 1u : 0u) << int (Switch);
   }
 }
 
 TEST (Contract, EventsAreNotifySignalAtCallbackWithNoContext) {
   EmulatedBoard  Board;
-  Board.RunBoot ();
+  Board.Runner.RunBoot ();
 
-  auto  Creates = Board.Select ("CreateEvent");
+  auto  Creates = Board.Trace.Select ("CreateEvent");
   ASSERT_EQ (Creates.size (), 2u);
   for (const TraceEntry &C : Creates) {
     EXPECT_EQ (C.Detail.rfind ("type=0x200 tpl=8 context=NULL ->", 0), 0u) << C.Detail;
   }
 
-  auto  Groups = Board.Select ("CreateEventEx");
+  auto  Groups = Board.Trace.Select ("CreateEventEx");
   ASSERT_EQ (Groups.size (), 1u);
   EXPECT_EQ (Groups[0].Detail.rfind ("type=0x200 tpl=8 context=NULL group=7CE88FB3-4BD7-4679-87A8-A8D8DEE50D2B ->", 0), 0u) << Groups[0].Detail;
 
-  auto  Registrations = Board.Select ("RegisterProtocolNotify");
+  auto  Registrations = Board.Trace.Select ("RegisterProtocolNotify");
   ASSERT_EQ (Registrations.size (), 2u);
   EXPECT_EQ (Registrations[0].Detail.rfind ("4A1D0E66-5271-4E22-83FE-90921B748213", 0), 0u);
   EXPECT_EQ (Registrations[1].Detail.rfind ("5E90A50D-6955-4A49-9032-DA3812F8E8E5", 0), 0u);
@@ -249,11 +248,11 @@ TEST (Contract, EventsAreNotifySignalAtCallbackWithNoContext) {
   // The FRU access protocol goes on a new handle under its own GUID, after
   // the IPMI transport was located.
   //
-  auto  Locates = Board.Select ("LocateProtocol");
+  auto  Locates = Board.Trace.Select ("LocateProtocol");
   ASSERT_GE (Locates.size (), 2u);
   EXPECT_EQ (Locates[0].Detail.rfind ("4A1D0E66-5271-4E22-83FE-90921B748213", 0), 0u);
   EXPECT_EQ (Locates[1].Detail.rfind ("6AF735B6-7E0D-41CF-8431-D32FB7ACC023", 0), 0u);
-  auto  Installs = Board.Select ("InstallProtocolInterface");
+  auto  Installs = Board.Trace.Select ("InstallProtocolInterface");
   ASSERT_GE (Installs.size (), 2u);
   EXPECT_EQ (Installs[1].Detail.rfind ("6AF735B6-7E0D-41CF-8431-D32FB7ACC023", 0), 0u) << Installs[1].Detail;
 }

@@ -6,8 +6,7 @@
   build of EDK2 would ASSERT.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include <IndustryStandard/IpmiFru.h>
 
@@ -25,11 +24,15 @@ CountNotify (EFI_EVENT, VOID *)
   gNotified++;
 }
 
+//
+// A notify function that closes its own event, through the boot services
+// given as its context.
+//
 VOID EFIAPI
-CloseSelf (EFI_EVENT Event, VOID *)
+CloseSelf (EFI_EVENT Event, VOID *Context)
 {
   gNotified++;
-  EmulatedBoard::Active ()->SystemTable ()->BootServices->CloseEvent (Event);
+  static_cast<EFI_BOOT_SERVICES *>(Context)->CloseEvent (Event);
 }
 
 const EFI_GUID  TestProtocol = { 0xAAAA0001, 1, 2, { 3, 4, 5, 6, 7, 8, 9, 10 } };
@@ -41,38 +44,38 @@ constexpr UINT32  NV_BS = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_A
 
 TEST (EmulatedBoard, ProtocolNotifyFiresOnlyForLaterInstallsAndNeverAfterClose) {
   EmulatedBoard      Board;
-  EFI_BOOT_SERVICES  *Bs = Board.SystemTable ()->BootServices;
+  EFI_BOOT_SERVICES  *Bs = Board.Tables.SystemTable ()->BootServices;
   EFI_EVENT          Event = nullptr;
   VOID               *Key = nullptr;
   EFI_GUID           Guid = TestProtocol;
   static UINT8       First, Second, Third;
 
   gNotified = 0;
-  Board.InstallProtocol (TestProtocol, &First);
+  Board.Protocols.Install (TestProtocol, &First);
   ASSERT_EQ (Bs->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CountNotify, nullptr, &Event), EFI_SUCCESS);
   ASSERT_EQ (Bs->RegisterProtocolNotify (&Guid, Event, &Key), EFI_SUCCESS);
   EXPECT_EQ (gNotified, 0) << "an earlier install does not signal";
 
-  Board.InstallProtocol (TestProtocol, &Second);
+  Board.Protocols.Install (TestProtocol, &Second);
   EXPECT_EQ (gNotified, 1);
   VOID  *Found = nullptr;
   EXPECT_EQ (Bs->LocateProtocol (&Guid, nullptr, &Found), EFI_SUCCESS);
   EXPECT_EQ (Found, &First) << "LocateProtocol answers the first installed interface";
 
   EXPECT_EQ (Bs->CloseEvent (Event), EFI_SUCCESS);
-  Board.InstallProtocol (TestProtocol, &Third);
+  Board.Protocols.Install (TestProtocol, &Third);
   EXPECT_EQ (gNotified, 1);
   EXPECT_EQ (Bs->CloseEvent (reinterpret_cast<EFI_EVENT>(&First)), EFI_INVALID_PARAMETER) << "never an event";
 }
 
 TEST (EmulatedBoard, EventGroupsSignalTogetherAtCallbackLevel) {
   EmulatedBoard      Board;
-  EFI_BOOT_SERVICES  *Bs = Board.SystemTable ()->BootServices;
+  EFI_BOOT_SERVICES  *Bs = Board.Tables.SystemTable ()->BootServices;
   EFI_EVENT          A = nullptr, B = nullptr;
 
   gNotified = 0;
-  ASSERT_EQ (Bs->CreateEventEx (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CloseSelf, nullptr, &TestGroup, &A), EFI_SUCCESS);
-  ASSERT_EQ (Bs->CreateEventEx (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CloseSelf, nullptr, &TestGroup, &B), EFI_SUCCESS);
+  ASSERT_EQ (Bs->CreateEventEx (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CloseSelf, Bs, &TestGroup, &A), EFI_SUCCESS);
+  ASSERT_EQ (Bs->CreateEventEx (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CloseSelf, Bs, &TestGroup, &B), EFI_SUCCESS);
 
   //
   // Raised to TPL_CALLBACK, the signal waits until the TPL drops.
@@ -82,13 +85,13 @@ TEST (EmulatedBoard, EventGroupsSignalTogetherAtCallbackLevel) {
   EXPECT_EQ (gNotified, 0);
   Bs->RestoreTPL (Old);
   EXPECT_EQ (gNotified, 2);
-  EXPECT_EQ (Board.LiveEventCount (), 0u);
-  EXPECT_EQ (Board.Count ("Notify"), 2u);
+  EXPECT_EQ (Board.Events.LiveCount (), 0u);
+  EXPECT_EQ (Board.Trace.Count ("Notify"), 2u);
 }
 
 TEST (EmulatedBoardDeathTest, MisusedEventsAndTplStopTheFirmware) {
   EmulatedBoard      Board;
-  EFI_BOOT_SERVICES  *Bs = Board.SystemTable ()->BootServices;
+  EFI_BOOT_SERVICES  *Bs = Board.Tables.SystemTable ()->BootServices;
   EFI_EVENT          Event = nullptr;
   VOID               *Key = nullptr;
   EFI_GUID           Guid = TestProtocol;
@@ -113,8 +116,8 @@ TEST (EmulatedBoardDeathTest, MisusedEventsAndTplStopTheFirmware) {
 
 TEST (EmulatedBoardDeathTest, ServicesCalledAboveTheirTplStopTheFirmware) {
   EmulatedBoard         Board;
-  EFI_BOOT_SERVICES     *Bs = Board.SystemTable ()->BootServices;
-  EFI_RUNTIME_SERVICES  *Rt = Board.SystemTable ()->RuntimeServices;
+  EFI_BOOT_SERVICES     *Bs = Board.Tables.SystemTable ()->BootServices;
+  EFI_RUNTIME_SERVICES  *Rt = Board.Tables.SystemTable ()->RuntimeServices;
   EFI_GUID              Guid = TestProtocol;
   UINT8                 Data[4] = {};
   UINTN                 Size = sizeof (Data);
@@ -135,14 +138,14 @@ TEST (EmulatedBoardDeathTest, ServicesCalledAboveTheirTplStopTheFirmware) {
 
   Old = Bs->RaiseTPL (TPL_HIGH_LEVEL);
   EXPECT_DEATH (Bs->LocateProtocol (&Guid, nullptr, &Found), "LocateProtocol called at TPL 31, above 16");
-  EXPECT_DEATH (Board.InstallProtocol (TestProtocol, Data), "InstallProtocolInterface called at TPL 31");
+  EXPECT_DEATH (Board.Protocols.Install (TestProtocol, Data), "InstallProtocolInterface called at TPL 31");
   EFI_EVENT  Event = nullptr;
   EXPECT_DEATH (Bs->CreateEvent (0, 0, nullptr, nullptr, &Event), "CreateEvent called at TPL 31");
   Bs->RestoreTPL (Old);
 }
 
 TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc) {
-  EXPECT_DEATH ({ EmulatedBoard First; EmulatedBoard Second; }, "second emulated board");
+  EXPECT_DEATH ({ EmulatedBoard First; EmulatedBoard Second; }, "second emulated");
 
   //
   // A transport outlives its board: a call through it must not reach the
@@ -151,7 +154,7 @@ TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc
   IPMI_TRANSPORT_PROTOCOL  Stale;
   {
     EmulatedBoard  First;
-    Stale = *First.Bmc ().Transport ();
+    Stale = *First.Transport.Interface ();
   }
 
   EmulatedBoard  Second;
@@ -159,12 +162,12 @@ TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc
   UINT8          Response[8];
   UINT8          ResponseSize = sizeof (Response);
   EXPECT_DEATH (Stale.SendIpmiCommand (&Stale, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &ResponseSize), "no BMC owns");
-  EXPECT_TRUE (Second.Bmc ().Requests ().empty ());
+  EXPECT_TRUE (Second.Bmc.Requests ().empty ());
 }
 
 TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
   EmulatedBoard         Board;
-  EFI_RUNTIME_SERVICES  *Rt = Board.SystemTable ()->RuntimeServices;
+  EFI_RUNTIME_SERVICES  *Rt = Board.Tables.SystemTable ()->RuntimeServices;
   EFI_GUID              Guid = TestProtocol;
   UINT8                 Data[8] = { 1, 2, 3, 4, 5, 6, 7, 8 };
   UINT8                 Out[8] = {};
@@ -180,11 +183,11 @@ TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
   EXPECT_EQ (Attributes, EFI_VARIABLE_BOOTSERVICE_ACCESS);
   EXPECT_EQ (Out[7], 8);
 
-  Board.FailNext ("SetVariable", EFI_WRITE_PROTECTED);
+  Board.Faults.FailNext ("SetVariable", EFI_WRITE_PROTECTED);
   Data[0] = 9;
   EXPECT_EQ (Rt->SetVariable (u"V", &Guid, EFI_VARIABLE_BOOTSERVICE_ACCESS, 8, Data), EFI_WRITE_PROTECTED);
-  EXPECT_EQ (Board.FindVariable (u"V", Guid)->Data[0], 1) << "a failed store changes nothing";
-  Board.FailNext ("GetVariable", EFI_WARN_STALE_DATA);
+  EXPECT_EQ (Board.Variables.Find (u"V", Guid)->Data[0], 1) << "a failed store changes nothing";
+  Board.Faults.FailNext ("GetVariable", EFI_WARN_STALE_DATA);
   EXPECT_EQ (Rt->GetVariable (u"V", &Guid, &Attributes, &Size, Out), EFI_WARN_STALE_DATA);
   EXPECT_EQ (Out[0], 1) << "a warning still reads";
 
@@ -192,8 +195,8 @@ TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
   // The third service call from here fails, wherever it goes; the count runs
   // on across a new boot, the named faults do not.
   //
-  Board.FailNext ("GetVariable:Other", EFI_DEVICE_ERROR);
-  Board.Faults ().FailCall (3, EFI_NOT_FOUND);
+  Board.Faults.FailNext ("GetVariable:Other", EFI_DEVICE_ERROR);
+  Board.Faults.FailCall (3, EFI_NOT_FOUND);
   Board.ResetPlatformState ();
   EXPECT_EQ (Rt->SetVariable (u"Other", &Guid, EFI_VARIABLE_BOOTSERVICE_ACCESS, 8, Data), EFI_SUCCESS);
   EXPECT_EQ (Rt->GetVariable (u"Other", &Guid, &Attributes, &Size, Out), EFI_SUCCESS);
@@ -203,15 +206,15 @@ TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
   //
   // A new boot keeps only non-volatile variables.
   //
-  Board.PutVariable (u"NV", Guid, NV_BS, { 1 });
+  Board.Variables.Put (u"NV", Guid, NV_BS, { 1 });
   Board.ResetPlatformState ();
-  EXPECT_EQ (Board.FindVariable (u"Other", Guid), nullptr);
-  EXPECT_NE (Board.FindVariable (u"NV", Guid), nullptr);
+  EXPECT_EQ (Board.Variables.Find (u"Other", Guid), nullptr);
+  EXPECT_NE (Board.Variables.Find (u"NV", Guid), nullptr);
 }
 
 TEST (EmulatedBoard, VariableStoreHasOvmfLimitsAndLocks) {
   EmulatedBoard         Board;
-  EFI_RUNTIME_SERVICES  *Rt = Board.SystemTable ()->RuntimeServices;
+  EFI_RUNTIME_SERVICES  *Rt = Board.Tables.SystemTable ()->RuntimeServices;
   EFI_GUID              Guid = TestProtocol;
 
   //
@@ -233,57 +236,57 @@ TEST (EmulatedBoard, VariableStoreHasOvmfLimitsAndLocks) {
   }
 
   EXPECT_EQ (Rt->SetVariable (u"BiZ", &Guid, NV_BS, Largest.size (), Largest.data ()), EFI_OUT_OF_RESOURCES);
-  EXPECT_EQ (Board.FindVariable (u"BiZ", Guid), nullptr);
+  EXPECT_EQ (Board.Variables.Find (u"BiZ", Guid), nullptr);
   Largest[0] = 0x22;
   EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, Largest.size (), Largest.data ()), EFI_SUCCESS);
-  EXPECT_EQ (Board.FindVariable (u"Big", Guid)->Data[0], 0x22);
+  EXPECT_EQ (Board.Variables.Find (u"Big", Guid)->Data[0], 0x22);
   EXPECT_EQ (Rt->SetVariable (u"BiZ", &Guid, EFI_VARIABLE_BOOTSERVICE_ACCESS, Largest.size (), Largest.data ()), EFI_SUCCESS);
-  EXPECT_EQ (Board.Variables ().Used (true), 7 * VariableStore::RecordSize (3, Largest.size ()));
+  EXPECT_EQ (Board.Variables.Used (true), 7 * VariableStore::RecordSize (3, Largest.size ()));
 
   //
   // A locked variable is refused, deletion included, and stays as it was.
   //
-  Board.LockVariable (u"Big", Guid);
+  Board.Variables.Lock (u"Big", Guid);
   EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, 4, Largest.data ()), EFI_WRITE_PROTECTED);
   EXPECT_EQ (Rt->SetVariable (u"Big", &Guid, NV_BS, 0, nullptr), EFI_WRITE_PROTECTED);
-  EXPECT_EQ (Board.FindVariable (u"Big", Guid)->Data.size (), Largest.size ());
+  EXPECT_EQ (Board.Variables.Find (u"Big", Guid)->Data.size (), Largest.size ());
 }
 
 TEST (EmulatedBoard, BmcExchangeFaultHitsTheNthExchangeOnly) {
   EmulatedBoard            Board;
-  IPMI_TRANSPORT_PROTOCOL  *Transport = Board.Bmc ().Transport ();
+  IPMI_TRANSPORT_PROTOCOL  *Transport = Board.Transport.Interface ();
   UINT8                    Request[4] = { 0, 0, 0, 1 };
   UINT8                    Response[8];
   UINT8                    Size;
   BmcFault                 Busy;
 
-  Board.Bmc ().SetFruDevice (0, Bytes (16, 0x42));
+  Board.Bmc.SetFruDevice (0, Bytes (16, 0x42));
   Busy.Value = 0x81;
-  Board.Bmc ().FailExchange (2, Busy);
+  Board.Bmc.FailExchange (2, Busy);
   for (UINT8 Expected : { 0x00, 0x81, 0x00 }) {
     Size = sizeof (Response);
     EXPECT_EQ (Transport->SendIpmiCommand (Transport, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &Size), EFI_SUCCESS);
     EXPECT_EQ (Response[0], Expected);
   }
 
-  EXPECT_EQ (Board.Bmc ().Exchanges (), 3u);
+  EXPECT_EQ (Board.Bmc.Exchanges (), 3u);
 }
 
 TEST (EmulatedBoard, ResetRequestEndsTheBootWhereItHappens) {
   EmulatedBoard  Board;
   bool           After = false;
 
-  EXPECT_EQ (Board.RunUntilReset ([&]() { Board.PortWrite (0xCF9, 0x02); After = true; }), BootEnd::Completed) << "bit 2 clear: no reset";
+  EXPECT_EQ (Board.Runner.RunUntilReset ([&]() { Board.Chip.PortWrite (0xCF9, 0x02); After = true; }), BootEnd::Completed) << "bit 2 clear: no reset";
   After = false;
-  EXPECT_EQ (Board.RunUntilReset ([&]() { Board.PortWrite (0xCF9, 0x0E); After = true; }), BootEnd::ResetByPortCf9);
+  EXPECT_EQ (Board.Runner.RunUntilReset ([&]() { Board.Chip.PortWrite (0xCF9, 0x0E); After = true; }), BootEnd::ResetByPortCf9);
   EXPECT_FALSE (After);
 
   //
   // The two CMOS banks are separate.
   //
-  Board.PortWrite (0x72, 0x81);
-  Board.PortWrite (0x73, 0x99);
-  Board.PortWrite (0x70, 0x01);
-  EXPECT_EQ (Board.PortRead (0x71), 0x00);
-  EXPECT_EQ (Board.ExtendedCmos (0x81), 0x99);
+  Board.Chip.PortWrite (0x72, 0x81);
+  Board.Chip.PortWrite (0x73, 0x99);
+  Board.Chip.PortWrite (0x70, 0x01);
+  EXPECT_EQ (Board.Chip.PortRead (0x71), 0x00);
+  EXPECT_EQ (Board.Chip.ExtendedCmos (0x81), 0x99);
 }

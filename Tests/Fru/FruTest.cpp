@@ -3,9 +3,7 @@
   over-long replies, busy waits, refusals and the counts returned.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
-#include <DriverImage.h>
+#include <Board/EmulatedBoard.h>
 
 #include <IndustryStandard/IpmiFru.h>
 #include <Protocol/FruAccess.h>
@@ -28,13 +26,13 @@ protected:
       Device[Index] = static_cast<UINT8>(Index * 7 + (Index >> 8));
     }
 
-    Board.Bmc ().SetFruDevice (0, Device);
-    Board.SetMsr (0xCE, RATIO_32);
-    Board.RunBoot ();
-    Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+    Board.Bmc.SetFruDevice (0, Device);
+    Board.Cpu.SetMsr (0xCE, RATIO_32);
+    Board.Runner.RunBoot ();
+    Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
     ASSERT_NE (Fru, nullptr);
-    Board.Bmc ().ClearRequests ();
-    PausesBefore = Board.PauseCount ();
+    Board.Bmc.ClearRequests ();
+    PausesBefore = Board.Cpu.PauseCount ();
   }
 
   //
@@ -44,12 +42,12 @@ protected:
   ReadRequests ()
   {
     std::vector<std::pair<unsigned, unsigned>>  Out;
-    for (const BmcRequest &R : Board.Bmc ().Requests ()) {
+    for (const BmcRequest &R : Board.Bmc.Requests ()) {
       EXPECT_EQ (R.NetFunction, IPMI_NETFN_STORAGE);
       EXPECT_EQ (R.Lun, 0);
       EXPECT_EQ (R.Command, IPMI_STORAGE_READ_FRU_DATA);
       EXPECT_EQ (R.Capacity, 255);
-      EXPECT_EQ (R.This, Board.Bmc ().Transport ());
+      EXPECT_EQ (R.This, Board.Transport.Interface ());
       Out.push_back ({ R.Data[1] | (R.Data[2] << 8), R.Data[3] });
     }
 
@@ -60,7 +58,7 @@ protected:
   WriteRequests ()
   {
     std::vector<std::pair<unsigned, unsigned>>  Out;
-    for (const BmcRequest &R : Board.Bmc ().Requests ()) {
+    for (const BmcRequest &R : Board.Bmc.Requests ()) {
       EXPECT_EQ (R.Command, IPMI_STORAGE_WRITE_FRU_DATA);
       EXPECT_EQ (R.Capacity, 2);
       Out.push_back ({ R.Data[1] | (R.Data[2] << 8), static_cast<unsigned>(R.Data.size () - 3) });
@@ -69,7 +67,7 @@ protected:
     return Out;
   }
 
-  UINT64  Waits () const { return (Board.PauseCount () - PausesBefore) / 96; }
+  UINT64  Waits () const { return (Board.Cpu.PauseCount () - PausesBefore) / 96; }
 
   EmulatedBoard        Board;
   FRU_ACCESS_PROTOCOL  *Fru = nullptr;
@@ -82,17 +80,17 @@ using Chunks = std::vector<std::pair<unsigned, unsigned>>;
 
 TEST (FruProbe, ReadsFirst256BytesOfDeviceZeroOnceAfterInstall) {
   EmulatedBoard  Fresh;
-  Fresh.Bmc ().SetFruDevice (0, Bytes (256, 0xA5));
-  Fresh.RunBoot ();
+  Fresh.Bmc.SetFruDevice (0, Bytes (256, 0xA5));
+  Fresh.Runner.RunBoot ();
 
-  ASSERT_EQ (Fresh.Bmc ().Requests ().size (), 16u);
+  ASSERT_EQ (Fresh.Bmc.Requests ().size (), 16u);
   for (unsigned Index = 0; Index < 16; Index++) {
-    const BmcRequest  &R = Fresh.Bmc ().Requests ()[Index];
+    const BmcRequest  &R = Fresh.Bmc.Requests ()[Index];
     EXPECT_EQ (R.Data, (Bytes { 0, static_cast<UINT8>(Index * 16), 0, 16 }));
   }
 
-  EXPECT_EQ (Fresh.ProtocolCount (gFruAccessProtocolGuid), 1u);
-  EXPECT_EQ (Fresh.AllocationCalls (), 0u);
+  EXPECT_EQ (Fresh.Protocols.Count (gFruAccessProtocolGuid), 1u);
+  EXPECT_EQ (Fresh.Tables.AllocationCalls (), 0u);
 }
 
 TEST_F (FruTest, ReadIsCutIntoChunksOfSixteen) {
@@ -102,38 +100,38 @@ TEST_F (FruTest, ReadIsCutIntoChunksOfSixteen) {
   ASSERT_EQ (Fru->ReadFruData (0, 0x0100, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 40u);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0x100, 16 }, { 0x110, 16 }, { 0x120, 8 } }));
-  EXPECT_EQ (Bytes (Buffer, Buffer + 40), Bytes (Board.Bmc ().Fru (0).begin () + 0x100, Board.Bmc ().Fru (0).begin () + 0x128));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 40), Bytes (Board.Bmc.Fru (0).begin () + 0x100, Board.Bmc.Fru (0).begin () + 0x128));
 }
 
 TEST_F (FruTest, ShortAndOverLongRepliesAreTakenAsFarAsAsked) {
   UINT8  Buffer[32] = {};
   UINTN  Size = sizeof (Buffer);
 
-  Board.Bmc ().QueueShortRead (10);
-  Board.Bmc ().QueueCountField (20);   // 20 bytes for a 16-byte request
+  Board.Bmc.QueueShortRead (10);
+  Board.Bmc.QueueCountField (20);   // 20 bytes for a 16-byte request
   ASSERT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 32u);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0, 16 }, { 10, 16 }, { 26, 6 } }));
-  EXPECT_EQ (Bytes (Buffer, Buffer + 32), Bytes (Board.Bmc ().Fru (0).begin (), Board.Bmc ().Fru (0).begin () + 32));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 32), Bytes (Board.Bmc.Fru (0).begin (), Board.Bmc.Fru (0).begin () + 32));
 }
 
 TEST_F (FruTest, BusyRepliesAreWaitedOutUpToFourSends) {
   UINT8  Buffer[16];
   UINTN  Size = sizeof (Buffer);
 
-  Board.Bmc ().QueueBusy (2);
+  Board.Bmc.QueueBusy (2);
   EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 16u);
-  EXPECT_EQ (Board.Bmc ().Requests ().size (), 3u);
-  EXPECT_EQ (Board.PauseCount () - PausesBefore, 2u * 96u) << "two 30 ms waits of 96,000,000 ticks";
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 3u);
+  EXPECT_EQ (Board.Cpu.PauseCount () - PausesBefore, 2u * 96u) << "two 30 ms waits of 96,000,000 ticks";
 
-  Board.Bmc ().ClearRequests ();
-  PausesBefore = Board.PauseCount ();
-  Board.Bmc ().QueueBusy (4);
+  Board.Bmc.ClearRequests ();
+  PausesBefore = Board.Cpu.PauseCount ();
+  Board.Bmc.QueueBusy (4);
   Size = sizeof (Buffer);
   EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_TIMEOUT);
   EXPECT_EQ (Size, 0u);
-  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 4u);
   EXPECT_EQ (Waits (), 4u);
 }
 
@@ -151,7 +149,7 @@ TEST_F (FruTest, FailuresReportStatusAndZeroCount) {
   for (const auto &Case : Cases) {
     UINT8  Buffer[32];
     UINTN  Size = sizeof (Buffer);
-    Board.Bmc ().Queue (Case.Fault);
+    Board.Bmc.Queue (Case.Fault);
     EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), Case.Expected) << Case.Name;
     EXPECT_EQ (Size, 0u) << Case.Name;
   }
@@ -166,14 +164,14 @@ TEST_F (FruTest, ReplyWithoutProgressEndsInsteadOfLooping) {
   //
   for (const Bytes &Reply : { Bytes { 0x00, 0x00 }, Bytes {} }) {
     UINTN  Size = sizeof (Buffer);
-    Board.Bmc ().ClearRequests ();
+    Board.Bmc.ClearRequests ();
     for (int Index = 0; Index < 4; Index++) {
-      Board.Bmc ().QueueRaw (Reply);
+      Board.Bmc.QueueRaw (Reply);
     }
 
     EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR) << Reply.size ();
     EXPECT_EQ (Size, 0u);
-    EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+    EXPECT_EQ (Board.Bmc.Requests ().size (), 4u);
   }
 
   //
@@ -182,32 +180,32 @@ TEST_F (FruTest, ReplyWithoutProgressEndsInsteadOfLooping) {
   //
   {
     UINTN  Size = sizeof (Buffer);
-    Board.Bmc ().ClearRequests ();
-    Board.Bmc ().QueueBusy (1);
+    Board.Bmc.ClearRequests ();
+    Board.Bmc.QueueBusy (1);
     for (int Index = 0; Index < 3; Index++) {
-      Board.Bmc ().QueueRaw ({});
+      Board.Bmc.QueueRaw ({});
     }
 
     EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR);
-    EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+    EXPECT_EQ (Board.Bmc.Requests ().size (), 4u);
   }
 
   //
   // One empty reply, then progress: the write goes on.
   //
-  Board.Bmc ().ClearRequests ();
-  Board.Bmc ().QueueRaw ({ 0x00, 0x00 }, EFI_SUCCESS, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.ClearRequests ();
+  Board.Bmc.QueueRaw ({ 0x00, 0x00 }, EFI_SUCCESS, IPMI_STORAGE_WRITE_FRU_DATA);
   UINT8  Data[4] = { 1, 2, 3, 4 };
   UINTN  Size = sizeof (Data);
   EXPECT_EQ (Fru->WriteFruData (0, 0x40, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (Size, 4u);
-  EXPECT_EQ (Board.Bmc ().Requests ().size (), 2u);
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 2u);
 }
 
 TEST_F (FruTest, ReplyClaimingMoreThanItCarriesIsAShortReply) {
   UINT8        Buffer[32];
   UINTN        Size = sizeof (Buffer);
-  const Bytes  &Device = Board.Bmc ().Fru (0);
+  const Bytes  &Device = Board.Bmc.Fru (0);
 
   std::fill (std::begin (Buffer), std::end (Buffer), 0xCC);
   //
@@ -217,8 +215,8 @@ TEST_F (FruTest, ReplyClaimingMoreThanItCarriesIsAShortReply) {
   //
   Bytes  Eight = { 0x00, 16 };
   Eight.insert (Eight.end (), Device.begin (), Device.begin () + 8);
-  Board.Bmc ().QueueRaw (Eight);
-  Board.Bmc ().QueueRaw ({ 0x00, 16 });
+  Board.Bmc.QueueRaw (Eight);
+  Board.Bmc.QueueRaw ({ 0x00, 16 });
   ASSERT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 32u);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0, 16 }, { 8, 16 }, { 8, 16 }, { 24, 8 } }));
@@ -228,11 +226,11 @@ TEST_F (FruTest, ReplyClaimingMoreThanItCarriesIsAShortReply) {
   // A count two above what the reply carries: the two missing bytes are
   // asked for again, not taken as zeros.
   //
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   Size = 10;
   Bytes  Claims10 = { 0x00, 10 };
   Claims10.insert (Claims10.end (), Device.begin () + 0x40, Device.begin () + 0x48);
-  Board.Bmc ().QueueRaw (Claims10);
+  Board.Bmc.QueueRaw (Claims10);
   ASSERT_EQ (Fru->ReadFruData (0, 0x40, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0x40, 10 }, { 0x48, 2 } }));
   EXPECT_EQ (Bytes (Buffer, Buffer + 10), Bytes (Device.begin () + 0x40, Device.begin () + 0x4A));
@@ -240,18 +238,20 @@ TEST_F (FruTest, ReplyClaimingMoreThanItCarriesIsAShortReply) {
   //
   // Such replies four times running end the read: nothing carried, nothing taken.
   //
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   for (int Index = 0; Index < 4; Index++) {
-    Board.Bmc ().QueueRaw ({ 0x00, 16 });
+    Board.Bmc.QueueRaw ({ 0x00, 16 });
   }
 
   Size = sizeof (Buffer);
   EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Buffer), EFI_DEVICE_ERROR);
   EXPECT_EQ (Size, 0u);
-  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 4u);
 }
 
 namespace {
+
+IPMI_TRANSPORT_PROTOCOL  *gBoardTransport;   ///< the board's own transport, for the test's to call
 
 //
 // A transport that leaves the response length at the capacity it was given,
@@ -270,8 +270,8 @@ SendKeepingCapacity (
   )
 {
   UINT8       Capacity = *ResponseDataSize;
-  EmulatedBmc &Bmc     = EmulatedBoard::Active ()->Bmc ();
-  EFI_STATUS  Status   = Bmc.Send (Bmc.Transport (), NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+  IPMI_TRANSPORT_PROTOCOL  *Real   = gBoardTransport;
+  EFI_STATUS               Status = Real->SendIpmiCommand (Real, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
 
   (VOID)This;
   *ResponseDataSize = Capacity;
@@ -290,11 +290,12 @@ TEST (FruTransport, LengthLeftAtCapacityReadsAsBefore) {
     Device[Index] = static_cast<UINT8>(0xFF - Index);
   }
 
-  Board.Bmc ().SetFruDevice (0, Device);
+  Board.Bmc.SetFruDevice (0, Device);
+  gBoardTransport             = Board.Transport.Interface ();
   Script.InstallIpmiTransport = false;
-  Script.AfterHooks = [&Board, &Transport]() { Board.InstallProtocol (gIpmiTransportProtocolGuid, &Transport); };
-  Board.RunBoot (Script);
-  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+  Script.AfterHooks = [&Board, &Transport]() { Board.Protocols.Install (gIpmiTransportProtocolGuid, &Transport); };
+  Board.Runner.RunBoot (Script);
+  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
   ASSERT_NE (Fru, nullptr);
 
   //
@@ -303,13 +304,13 @@ TEST (FruTransport, LengthLeftAtCapacityReadsAsBefore) {
   //
   UINT8  Buffer[40];
   UINTN  Size = sizeof (Buffer);
-  Board.Bmc ().ClearRequests ();
-  Board.Bmc ().QueueRaw ({ 0x00, 16, 1, 2, 3, 4, 5, 6, 7, 8 });
+  Board.Bmc.ClearRequests ();
+  Board.Bmc.QueueRaw ({ 0x00, 16, 1, 2, 3, 4, 5, 6, 7, 8 });
   ASSERT_EQ (Fru->ReadFruData (0, 0x20, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 40u);
   EXPECT_EQ (Bytes (Buffer, Buffer + 16), (Bytes { 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0 }));
   EXPECT_EQ (Bytes (Buffer + 16, Buffer + 40), Bytes (Device.begin () + 0x30, Device.begin () + 0x48));
-  EXPECT_EQ (Board.Bmc ().Requests ().size (), 3u);
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 3u);
 }
 
 TEST_F (FruTest, WriteProtectedSecondChunkKeepsTheFirst) {
@@ -320,12 +321,12 @@ TEST_F (FruTest, WriteProtectedSecondChunkKeepsTheFirst) {
     Data[Index] = static_cast<UINT8>(0xF0 ^ Index);
   }
 
-  Bytes  Before = Board.Bmc ().Fru (0);
-  Board.Bmc ().WriteProtect (0, 0x210, 4);
+  Bytes  Before = Board.Bmc.Fru (0);
+  Board.Bmc.WriteProtect (0, 0x210, 4);
   EXPECT_EQ (Fru->WriteFruData (0, 0x200, &Size, Data), EFI_WRITE_PROTECTED);
   EXPECT_EQ (Size, 0u);
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x200, Board.Bmc ().Fru (0).begin () + 0x210), Bytes (Data, Data + 16));
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x210, Board.Bmc ().Fru (0).begin () + 0x220), Bytes (Before.begin () + 0x210, Before.begin () + 0x220));
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x200, Board.Bmc.Fru (0).begin () + 0x210), Bytes (Data, Data + 16));
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x210, Board.Bmc.Fru (0).begin () + 0x220), Bytes (Before.begin () + 0x210, Before.begin () + 0x220));
 }
 
 TEST_F (FruTest, CountsHeldTo16BitsForReadsAnd8BitsForWrites) {
@@ -337,14 +338,14 @@ TEST_F (FruTest, CountsHeldTo16BitsForReadsAnd8BitsForWrites) {
 
   static UINT8  Data[70000];
   for (const auto &W : Writes) {
-    Board.Bmc ().ClearRequests ();
+    Board.Bmc.ClearRequests ();
     UINTN  Size = W.Asked;
     EXPECT_EQ (Fru->WriteFruData (0, 0, &Size, Data), EFI_SUCCESS) << W.Asked;
     EXPECT_EQ (Size, W.Done) << W.Asked;
-    EXPECT_EQ (Board.Bmc ().Requests ().size (), W.Commands) << W.Asked;
+    EXPECT_EQ (Board.Bmc.Requests ().size (), W.Commands) << W.Asked;
   }
 
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   UINTN  Size = 65552;
   EXPECT_EQ (Fru->ReadFruData (0, 0, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (Size, 16u);
@@ -355,7 +356,7 @@ TEST_F (FruTest, WriteReplyClaimingMoreThanSentIsCutToTheChunk) {
   UINT8  Data[20] = {};
   UINTN  Size = sizeof (Data);
 
-  Board.Bmc ().QueueCountField (200, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.QueueCountField (200, IPMI_STORAGE_WRITE_FRU_DATA);
   EXPECT_EQ (Fru->WriteFruData (0, 0x300, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (Size, 20u);
   EXPECT_EQ (WriteRequests (), (Chunks { { 0x300, 16 }, { 0x310, 4 } }));
@@ -370,7 +371,7 @@ TEST_F (FruTest, OffsetWrapsAt64K) {
   // A BMC whose device answers all 16 bytes at 0xFFF8.
   //
   Sixteen.resize (18, 0x5A);
-  Board.Bmc ().QueueRaw (Sixteen);
+  Board.Bmc.QueueRaw (Sixteen);
   ASSERT_EQ (Fru->ReadFruData (0, 0xFFF8, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 24u);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0xFFF8, 16 }, { 0x0008, 8 } }));
@@ -392,7 +393,7 @@ TEST_F (FruTest, RejectedArgumentsSendNothing) {
   Size = 0;
   EXPECT_EQ (Fru->WriteFruData (0, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 0u);
-  EXPECT_TRUE (Board.Bmc ().Requests ().empty ());
+  EXPECT_TRUE (Board.Bmc.Requests ().empty ());
 }
 
 TEST_F (FruTest, ReadSizesAndDeviceIdReachTheRequests) {
@@ -406,7 +407,7 @@ TEST_F (FruTest, ReadSizesAndDeviceIdReachTheRequests) {
   };
 
   for (const auto &R : Reads) {
-    Board.Bmc ().ClearRequests ();
+    Board.Bmc.ClearRequests ();
     UINTN  Size = R.Asked;
     std::fill (std::begin (Buffer), std::end (Buffer), 0xEE);
     EXPECT_EQ (Fru->ReadFruData (0, 0x40, &Size, Buffer), EFI_SUCCESS) << R.Asked;
@@ -415,28 +416,28 @@ TEST_F (FruTest, ReadSizesAndDeviceIdReachTheRequests) {
     EXPECT_EQ (ReadRequests (), R.Expected) << R.Asked;
   }
 
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   UINTN  Size = 300;
   ASSERT_EQ (Fru->ReadFruData (0, 0x100, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Size, 300u);
-  ASSERT_EQ (Board.Bmc ().Requests ().size (), 19u);
+  ASSERT_EQ (Board.Bmc.Requests ().size (), 19u);
   EXPECT_EQ (ReadRequests ().back (), (std::pair<unsigned, unsigned> { 0x100 + 288, 12 }));
-  EXPECT_EQ (Bytes (Buffer, Buffer + 300), Bytes (Board.Bmc ().Fru (0).begin () + 0x100, Board.Bmc ().Fru (0).begin () + 0x100 + 300));
+  EXPECT_EQ (Bytes (Buffer, Buffer + 300), Bytes (Board.Bmc.Fru (0).begin () + 0x100, Board.Bmc.Fru (0).begin () + 0x100 + 300));
 
   //
   // Another device: its ID is request byte 0 of reads and writes alike.
   //
-  Board.Bmc ().SetFruDevice (5, Bytes (64, 0x5E));
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.SetFruDevice (5, Bytes (64, 0x5E));
+  Board.Bmc.ClearRequests ();
   Size = 4;
   ASSERT_EQ (Fru->ReadFruData (5, 0, &Size, Buffer), EFI_SUCCESS);
   EXPECT_EQ (Bytes (Buffer, Buffer + 4), Bytes (4, 0x5E));
   UINT8  Data[3] = { 7, 8, 9 };
   Size = sizeof (Data);
   ASSERT_EQ (Fru->WriteFruData (5, 0x10, &Size, Data), EFI_SUCCESS);
-  EXPECT_EQ (Board.Bmc ().Requests ()[0].Data, (Bytes { 5, 0, 0, 4 }));
-  EXPECT_EQ (Board.Bmc ().Requests ()[1].Data, (Bytes { 5, 0x10, 0, 7, 8, 9 }));
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (5).begin () + 0x10, Board.Bmc ().Fru (5).begin () + 0x13), (Bytes { 7, 8, 9 }));
+  EXPECT_EQ (Board.Bmc.Requests ()[0].Data, (Bytes { 5, 0, 0, 4 }));
+  EXPECT_EQ (Board.Bmc.Requests ()[1].Data, (Bytes { 5, 0x10, 0, 7, 8, 9 }));
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (5).begin () + 0x10, Board.Bmc.Fru (5).begin () + 0x13), (Bytes { 7, 8, 9 }));
 }
 
 TEST_F (FruTest, WriteBusyErrorsAndShortWrites) {
@@ -449,49 +450,49 @@ TEST_F (FruTest, WriteBusyErrorsAndShortWrites) {
   // Busy three times on the first chunk: waited out, the write completes.
   //
   UINTN  Size = sizeof (Data);
-  Board.Bmc ().QueueBusy (3, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.QueueBusy (3, IPMI_STORAGE_WRITE_FRU_DATA);
   EXPECT_EQ (Fru->WriteFruData (0, 0x400, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (Size, 20u);
   EXPECT_EQ (WriteRequests (), (Chunks { { 0x400, 16 }, { 0x400, 16 }, { 0x400, 16 }, { 0x400, 16 }, { 0x410, 4 } }));
   EXPECT_EQ (Waits (), 3u);
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x400, Board.Bmc ().Fru (0).begin () + 0x414), Bytes (Data, Data + 20));
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x400, Board.Bmc.Fru (0).begin () + 0x414), Bytes (Data, Data + 20));
 
   //
   // Busy four times: EFI_TIMEOUT after four sends.
   //
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   Size = sizeof (Data);
-  Board.Bmc ().QueueBusy (4, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.QueueBusy (4, IPMI_STORAGE_WRITE_FRU_DATA);
   EXPECT_EQ (Fru->WriteFruData (0, 0x400, &Size, Data), EFI_TIMEOUT);
   EXPECT_EQ (Size, 0u);
-  EXPECT_EQ (Board.Bmc ().Requests ().size (), 4u);
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 4u);
 
   //
   // The transport fails on the second chunk: its status, count 0, the first
   // chunk stays written.
   //
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   Size = sizeof (Data);
-  Bytes  Before = Board.Bmc ().Fru (0);
-  Board.Bmc ().QueueCountField (16, IPMI_STORAGE_WRITE_FRU_DATA);
-  Board.Bmc ().QueueTransportError (EFI_NO_RESPONSE, IPMI_STORAGE_WRITE_FRU_DATA);
+  Bytes  Before = Board.Bmc.Fru (0);
+  Board.Bmc.QueueCountField (16, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.QueueTransportError (EFI_NO_RESPONSE, IPMI_STORAGE_WRITE_FRU_DATA);
   EXPECT_EQ (Fru->WriteFruData (0, 0x500, &Size, Data), EFI_NO_RESPONSE);
   EXPECT_EQ (Size, 0u);
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x500, Board.Bmc ().Fru (0).begin () + 0x510), Bytes (Data, Data + 16));
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x510, Board.Bmc ().Fru (0).begin () + 0x514), Bytes (Before.begin () + 0x510, Before.begin () + 0x514));
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x500, Board.Bmc.Fru (0).begin () + 0x510), Bytes (Data, Data + 16));
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x510, Board.Bmc.Fru (0).begin () + 0x514), Bytes (Before.begin () + 0x510, Before.begin () + 0x514));
 
   //
   // A short write: the BMC takes 6 of 16; the next chunk starts 6 further on
   // with the caller's next bytes.
   //
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   Size = sizeof (Data);
-  Board.Bmc ().QueueCountField (6, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.QueueCountField (6, IPMI_STORAGE_WRITE_FRU_DATA);
   EXPECT_EQ (Fru->WriteFruData (0, 0x600, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (Size, 20u);
   EXPECT_EQ (WriteRequests (), (Chunks { { 0x600, 16 }, { 0x606, 14 } }));
-  EXPECT_EQ (Board.Bmc ().Requests ()[1].Data[3], Data[6]);
-  EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x600, Board.Bmc ().Fru (0).begin () + 0x614), Bytes (Data, Data + 20));
+  EXPECT_EQ (Board.Bmc.Requests ()[1].Data[3], Data[6]);
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x600, Board.Bmc.Fru (0).begin () + 0x614), Bytes (Data, Data + 20));
 }
 
 TEST_F (FruTest, WritePastTheEndOfTheAddressSpaceIsRefused) {
@@ -512,12 +513,12 @@ TEST_F (FruTest, WritePastTheEndOfTheAddressSpaceIsRefused) {
   };
 
   for (const auto &Case : Cases) {
-    Board.Bmc ().ClearRequests ();
+    Board.Bmc.ClearRequests ();
     UINTN  Size = Case.Asked;
     EXPECT_EQ (Fru->WriteFruData (0, Case.Offset, &Size, Data), Case.Expected) << std::hex << Case.Offset << " " << Case.Asked;
     if (Case.Expected == EFI_INVALID_PARAMETER) {
       EXPECT_EQ (Size, Case.Asked) << "count untouched";
-      EXPECT_TRUE (Board.Bmc ().Requests ().empty ()) << "nothing sent";
+      EXPECT_TRUE (Board.Bmc.Requests ().empty ()) << "nothing sent";
     } else {
       EXPECT_EQ (Size, Case.Asked);
     }
@@ -526,7 +527,7 @@ TEST_F (FruTest, WritePastTheEndOfTheAddressSpaceIsRefused) {
   //
   // Reads keep wrapping: nothing is destroyed by them.
   //
-  Board.Bmc ().ClearRequests ();
+  Board.Bmc.ClearRequests ();
   UINTN  Size = 17;
   EXPECT_EQ (Fru->ReadFruData (0, 0xFFF0, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (ReadRequests (), (Chunks { { 0xFFF0, 16 }, { 0x0000, 1 } }));
@@ -534,8 +535,8 @@ TEST_F (FruTest, WritePastTheEndOfTheAddressSpaceIsRefused) {
 
 TEST (TscDelay, TicksFollowThePlatformRatio) {
   EmulatedBoard  Board;
-  Board.RunBoot ();
-  auto  Delay = Board.Image ().Symbol<UINT64 (*)(VOID)>("TscDelayMicroseconds");
+  Board.Runner.RunBoot ();
+  auto  Delay = Board.Driver.Functions ().TscDelayMicroseconds;
 
   struct {
     UINT64  Msr;
@@ -552,11 +553,11 @@ TEST (TscDelay, TicksFollowThePlatformRatio) {
   };
 
   for (const auto &Case : Cases) {
-    Board.SetMsr (0xCE, Case.Msr);
-    Board.SetTsc (Case.Start);
-    Board.SetTscStep (Case.Step);
-    UINT64  Before = Board.PauseCount ();
+    Board.Cpu.SetMsr (0xCE, Case.Msr);
+    Board.Cpu.SetTsc (Case.Start);
+    Board.Cpu.SetTscStep (Case.Step);
+    UINT64  Before = Board.Cpu.PauseCount ();
     EXPECT_EQ (Delay (), 30000u);
-    EXPECT_EQ (Board.PauseCount () - Before, Case.Pauses) << std::hex << Case.Msr;
+    EXPECT_EQ (Board.Cpu.PauseCount () - Before, Case.Pauses) << std::hex << Case.Msr;
   }
 }

@@ -5,8 +5,7 @@
   give (short device, write-protected offset, a write it drops).
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include <IndustryStandard/IpmiFru.h>
 #include <Protocol/FruAccess.h>
@@ -27,13 +26,13 @@ protected:
   void
   Boot (const Bytes &Device)
   {
-    Board.Bmc ().SetFruDevice (0, Device);
-    Board.SetMsr (0xCE, RATIO_32);
-    Board.RunBoot ();
-    Dev.Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+    Board.Bmc.SetFruDevice (0, Device);
+    Board.Cpu.SetMsr (0xCE, RATIO_32);
+    Board.Runner.RunBoot ();
+    Dev.Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
     ASSERT_NE (Dev.Fru, nullptr);
     Dev.DeviceId = 0;
-    Board.Bmc ().ClearRequests ();
+    Board.Bmc.ClearRequests ();
   }
 
   ///
@@ -81,13 +80,13 @@ TEST_F (FruDeviceTest, WritesAnImageLargerThanOneProtocolCallCarries) {
   Bytes  Scratch (Image.size ());
   UINTN  Difference;
   ASSERT_EQ (FruDeviceWriteAndCompare (&Dev, 100, Image.size (), Image.data (), Scratch.data (), &Difference), EFI_SUCCESS);
-  const Bytes  &Device = Board.Bmc ().Fru (0);
+  const Bytes  &Device = Board.Bmc.Fru (0);
   EXPECT_TRUE (std::equal (Image.begin (), Image.end (), Device.begin () + 100));
   EXPECT_EQ (Device[99], 0xFF);
   EXPECT_EQ (Device[1600], 0xFF);
 
   size_t  Written = 0;
-  for (const BmcRequest &R : Board.Bmc ().Requests ()) {
+  for (const BmcRequest &R : Board.Bmc.Requests ()) {
     if (R.Command == IPMI_STORAGE_WRITE_FRU_DATA) {
       EXPECT_LE (R.Data.size () - 3, 16u);
       Written += R.Data.size () - 3;
@@ -111,7 +110,7 @@ TEST_F (FruDeviceTest, ReadsTheImageAsFarAsItsHeaderNames) {
   EXPECT_TRUE (std::equal (Image.begin (), Image.end (), Buffer.begin ()));
 
   size_t  Read = 0;
-  for (const BmcRequest &R : Board.Bmc ().Requests ()) {
+  for (const BmcRequest &R : Board.Bmc.Requests ()) {
     Read += R.Data[3];
   }
 
@@ -134,7 +133,7 @@ TEST_F (FruDeviceTest, ADeviceShorterThanItsHeaderSaysFailsWithWhereItStopped) {
 
 TEST_F (FruDeviceTest, AWriteProtectedOffsetStopsTheWriteAndSaysWhere) {
   Boot (Bytes (1024, 0));
-  Board.Bmc ().WriteProtect (0, 700, 16);
+  Board.Bmc.WriteProtect (0, 700, 16);
   Bytes  Image (1000, 0x5A);
   UINTN  Done;
 
@@ -150,7 +149,7 @@ TEST_F (FruDeviceTest, AWriteTheBmcDropsIsFoundByTheReadBack) {
   UINTN  Difference;
 
   // The BMC answers the first Write FRU Data "done, 16 bytes" without storing them.
-  Board.Bmc ().QueueRaw ({ 0x00, 0x10 }, EFI_SUCCESS, IPMI_STORAGE_WRITE_FRU_DATA);
+  Board.Bmc.QueueRaw ({ 0x00, 0x10 }, EFI_SUCCESS, IPMI_STORAGE_WRITE_FRU_DATA);
   EXPECT_EQ (FruDeviceWriteAndCompare (&Dev, 32, Image.size (), Image.data (), Scratch.data (), &Difference), EFI_VOLUME_CORRUPTED);
   EXPECT_EQ (Difference, 32u);
 }
@@ -165,11 +164,11 @@ TEST_F (FruDeviceTest, RangesPastTheAddressableBytesAreRefusedUnsent) {
   EXPECT_EQ (FruDeviceWrite (&Dev, 0x10000, 1, Buffer.data (), &Done), EFI_BAD_BUFFER_SIZE);
   EXPECT_EQ (FruDeviceRead (&Dev, 0x10000, 0, Buffer.data (), &Done), EFI_SUCCESS);
   EXPECT_EQ (Done, 0u);
-  EXPECT_TRUE (Board.Bmc ().Requests ().empty ());
+  EXPECT_TRUE (Board.Bmc.Requests ().empty ());
 
   // A range ending exactly at the last addressable byte is sent.
   FruDeviceRead (&Dev, 0xFFF0, 16, Buffer.data (), &Done);
-  EXPECT_FALSE (Board.Bmc ().Requests ().empty ());
+  EXPECT_FALSE (Board.Bmc.Requests ().empty ());
 }
 
 //

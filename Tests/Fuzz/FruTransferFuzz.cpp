@@ -15,8 +15,7 @@
   documented statuses come back.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include "FuzzRequire.h"
 
@@ -36,11 +35,11 @@ extern "C" int
 LLVMFuzzerInitialize (int *, char ***)
 {
   gBoard = new EmulatedBoard ();
-  gBoard->Bmc ().SetFruDevice (0, Bytes (0x10000, 0x5A));
-  gBoard->Bmc ().SetFruDevice (1, Bytes (300, 0x11));
-  gBoard->SetMsr (0xCE, 0x20ull << 8);
-  gBoard->RunBoot ();
-  gFru = static_cast<FRU_ACCESS_PROTOCOL *>(gBoard->FindProtocol (gFruAccessProtocolGuid));
+  gBoard->Bmc.SetFruDevice (0, Bytes (0x10000, 0x5A));
+  gBoard->Bmc.SetFruDevice (1, Bytes (300, 0x11));
+  gBoard->Cpu.SetMsr (0xCE, 0x20ull << 8);
+  gBoard->Runner.RunBoot ();
+  gFru = static_cast<FRU_ACCESS_PROTOCOL *>(gBoard->Protocols.Find (gFruAccessProtocolGuid));
   Require (gFru != nullptr, "FRU access protocol installed");
 
   //
@@ -48,10 +47,10 @@ LLVMFuzzerInitialize (int *, char ***)
   // requests, so memory stays flat over any number of inputs. A busy wait
   // (96,000,000 ticks at ratio 0x20) takes four counter readings.
   //
-  gBoard->Log ().SetRecording (false);
-  gBoard->ClearTrace ();
-  gBoard->Bmc ().ClearRequests ();
-  gBoard->SetTscStep (32000000);
+  gBoard->Trace.SetRecording (false);
+  gBoard->Trace.Clear ();
+  gBoard->Bmc.ClearRequests ();
+  gBoard->Cpu.SetTscStep (32000000);
   return 0;
 }
 
@@ -74,19 +73,19 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Bytes   Reply (Data + At, Data + std::min (Size, At + Length));
     At += Reply.size ();
     if (Kind == 1) {
-      gBoard->Bmc ().QueueTransportError (EFI_DEVICE_ERROR | (Reply.empty () ? 0 : Reply[0]));
+      gBoard->Bmc.QueueTransportError (EFI_DEVICE_ERROR | (Reply.empty () ? 0 : Reply[0]));
     } else {
-      gBoard->Bmc ().QueueRaw (Reply, (Kind == 2) ? EFI_WARN_STALE_DATA : EFI_SUCCESS);
+      gBoard->Bmc.QueueRaw (Reply, (Kind == 2) ? EFI_WARN_STALE_DATA : EFI_SUCCESS);
     }
   }
 
-  UINT64      Before = gBoard->Bmc ().Exchanges ();
+  UINT64      Before = gBoard->Bmc.Exchanges ();
   Bytes       Buffer (Asked);
   UINTN       Count  = Asked;
   UINT8       *Ptr   = Buffer.empty () ? nullptr : Buffer.data ();
   EFI_STATUS  Status = Write ? gFru->WriteFruData (Device, Offset, &Count, Ptr) : gFru->ReadFruData (Device, Offset, &Count, Ptr);
 
-  UINT64  Sends = gBoard->Bmc ().Exchanges () - Before;
+  UINT64  Sends = gBoard->Bmc.Exchanges () - Before;
   Require (Count <= Asked, "count returned within the count asked");
   Require (Sends <= 4 * Asked, "sends bounded");
   if (Status == EFI_INVALID_PARAMETER) {
@@ -108,6 +107,6 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   // Leave nothing of this input behind: what an input allocates it frees, so
   // libFuzzer's leak check stays quiet and memory stays flat.
   //
-  gBoard->Bmc ().ClearFaults ();
+  gBoard->Bmc.ClearFaults ();
   return 0;
 }

@@ -14,8 +14,7 @@
   read outside the list, and a variable is written only with its exact size.
 **/
 
-#include <DriverImage.h>
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include "FuzzRequire.h"
 
@@ -72,20 +71,20 @@ extern "C" int
 LLVMFuzzerInitialize (int *, char ***)
 {
   gBoard = new EmulatedBoard ();
-  gBoard->SetHobListBytes (Bytes (HOB_BUFFER, 0));
+  gBoard->SetHobList (Bytes (HOB_BUFFER, 0));
   BootScript  Script;
   Script.InstallIpmiTransport = false;
   Script.SignalReadyToBoot    = false;
-  gBoard->RunBoot (Script);
-  gBoard->ClearTrace ();
+  gBoard->Runner.RunBoot (Script);
+  gBoard->Trace.Clear ();
 
   //
   // The driver caches the list's address; the buffer stays where it is and
   // every input is copied into it.
   //
-  gHobs   = const_cast<UINT8 *>(gBoard->HobList ());
-  gImport = gBoard->Image ().Symbol<EFI_STATUS (EFIAPI *)(VOID)>("ImportIioConfigFromHob");
-  gPreset = gBoard->Image ().Symbol<EFI_STATUS (EFIAPI *)(VOID)>("EnforcePowerManagementPreset");
+  gHobs   = const_cast<UINT8 *>(gBoard->Tables.HobList ());
+  gImport = gBoard->Driver.Functions ().ImportIioConfigFromHob;
+  gPreset = gBoard->Driver.Functions ().EnforcePowerManagementPreset;
   return 0;
 }
 
@@ -112,11 +111,11 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Pm[PM_PRESET_SELECTOR_OFFSET] = Data[9] & 3;
   }
 
-  gBoard->PutVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
+  gBoard->Variables.Put (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
   if (Pm.empty ()) {
-    gBoard->DeleteVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid);
+    gBoard->Variables.Delete (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid);
   } else {
-    gBoard->PutVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
+    gBoard->Variables.Put (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
   }
 
   ASAN_UNPOISON_MEMORY_REGION (gHobs, HOB_BUFFER);
@@ -124,10 +123,10 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   ASAN_POISON_MEMORY_REGION (gHobs + (Size - 10), HOB_BUFFER - (Size - 10));
 
   (VOID)gImport ();
-  (VOID)gBoard->RunUntilReset ([]() { (VOID)gPreset (); });
+  (VOID)gBoard->Runner.RunUntilReset ([]() { (VOID)gPreset (); });
   ASAN_UNPOISON_MEMORY_REGION (gHobs, HOB_BUFFER);
 
-  for (const TraceEntry &E : gBoard->Select ("SetVariable")) {
+  for (const TraceEntry &E : gBoard->Trace.Select ("SetVariable")) {
     if (E.Detail.rfind ("SocketIioConfig", 0) == 0) {
       Require (E.A == SOCKET_IIO_CONFIG_SIZE, "SocketIioConfig written with its exact size");
       Require (Iio.size () == SOCKET_IIO_CONFIG_SIZE, "only a variable of the exact size is written back");
@@ -140,6 +139,6 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
   //
   // Leave nothing of this input behind, so memory stays flat.
   //
-  gBoard->ClearTrace ();
+  gBoard->Trace.Clear ();
   return 0;
 }

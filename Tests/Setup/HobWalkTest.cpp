@@ -3,9 +3,7 @@
   caches: what the IIO import finds in lists earlier phases really leave.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
-#include <DriverImage.h>
+#include <Board/EmulatedBoard.h>
 
 #include <gtest/gtest.h>
 
@@ -64,14 +62,14 @@ FirstCopiedByte (const HobListBuilder &List)
   Bytes          Variable (22247, 0);
 
   Variable[18251] = 1;
-  Board.PutVariable (IioName, IioGuid, EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS, Variable);
+  Board.Variables.Put (IioName, IioGuid, EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS, Variable);
   Board.SetHobList (List);
-  Board.RunBoot ();
-  if (Board.Count ("SetVariable") == 0) {
+  Board.Runner.RunBoot ();
+  if (Board.Trace.Count ("SetVariable") == 0) {
     return -1;
   }
 
-  return Board.FindVariable (IioName, IioGuid)->Data[9150];
+  return Board.Variables.Find (IioName, IioGuid)->Data[9150];
 }
 
 }  // namespace
@@ -126,16 +124,16 @@ TEST (HobWalk, TheNameIsReadAtAnyAlignment) {
   auto           *Odd = reinterpret_cast<UINT8 *>(Storage) + 4;
   std::memcpy (Odd, Raw.data (), Raw.size ());
   EmulatedBoard  Fresh;
-  Fresh.PutVariable (IioName, IioGuid, EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS, Variable);
-  Fresh.SetHobListBytes ({});
+  Fresh.Variables.Put (IioName, IioGuid, EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS, Variable);
+  Fresh.SetHobList (Bytes ());
   BootScript  Publish;
   Publish.BeforeEntry = [&Fresh, Odd]() {
     EFI_GUID  HobList = { 0x7739F24C, 0x93D7, 0x11D4, { 0x9A, 0x3A, 0x00, 0x90, 0x27, 0x3F, 0xC1, 0x4D } };
-    Fresh.AddConfigurationTable (HobList, Odd);
+    Fresh.Tables.AddConfigurationTable (HobList, Odd);
   };
-  Fresh.RunBoot (Publish);
-  ASSERT_EQ (Fresh.Count ("SetVariable"), 1u);
-  EXPECT_EQ (Fresh.FindVariable (IioName, IioGuid)->Data[9150], 0xD4);
+  Fresh.Runner.RunBoot (Publish);
+  ASSERT_EQ (Fresh.Trace.Count ("SetVariable"), 1u);
+  EXPECT_EQ (Fresh.Variables.Find (IioName, IioGuid)->Data[9150], 0xD4);
 }
 
 TEST (HobWalk, TheEntryPointCachesTheHobList) {
@@ -145,13 +143,13 @@ TEST (HobWalk, TheEntryPointCachesTheHobList) {
   Board.SetHobList (HobListBuilder ().AddRaw (RawHob (0x0004, IioHobName, Filled (0xB2))).End ());
   Script.InstallIpmiTransport = false;
   Script.SignalReadyToBoot    = false;
-  Board.RunBoot (Script);
+  Board.Runner.RunBoot (Script);
 
   //
   // No hook has run; the lookup made at entry still answers after the
   // configuration table has lost the entry.
   //
-  Board.SystemTable ()->NumberOfTableEntries = 0;
-  auto  Lookup = Board.Image ().Symbol<VOID *(*)(VOID)>("LookupHobList");
-  EXPECT_EQ (Lookup (), Board.HobList ());
+  Board.Tables.SystemTable ()->NumberOfTableEntries = 0;
+  auto  Lookup = Board.Driver.Functions ().LookupHobList;
+  EXPECT_EQ (Lookup (), Board.Tables.HobList ());
 }

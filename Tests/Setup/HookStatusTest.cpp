@@ -3,9 +3,7 @@
   list going on when a hook fails: the statuses callers and logs can rely on.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
-#include <DriverImage.h>
+#include <Board/EmulatedBoard.h>
 
 #include <gtest/gtest.h>
 
@@ -26,7 +24,10 @@ constexpr UINT32  BS_RT    = EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNT
 const std::u16string  PmName  = u"SocketPowerManagementConfig";
 const std::u16string  IioName = u"SocketIioConfig";
 
-using HOOK = EFI_STATUS (EFIAPI *)(VOID);
+///
+/// One of the IPMI-ready hooks that answer a status, as the loaded image has it.
+///
+using HOOK = EFI_STATUS (EFIAPI *TavriDxeFunctions::*)(VOID);
 
 //
 // Selector 1 with byte 87 at 14 instead of 15: out of force.
@@ -76,15 +77,15 @@ struct HookBench {
         Setup (Board);
       }
     };
-    Board.RunBoot (Script);
+    Board.Runner.RunBoot (Script);
   }
 
   EFI_STATUS
-  Call (const char *Hook, BootEnd *End = nullptr)
+  Call (HOOK Hook, BootEnd *End = nullptr)
   {
     EFI_STATUS  Status = EFI_SUCCESS;
-    HOOK        Fn     = Board.Image ().Symbol<HOOK>(Hook);
-    BootEnd     How    = Board.RunUntilReset ([&]() { Status = Fn (); });
+    auto        Fn     = Board.Driver.Functions ().*Hook;
+    BootEnd     How    = Board.Runner.RunUntilReset ([&]() { Status = Fn (); });
 
     if (End != nullptr) {
       *End = How;
@@ -96,7 +97,7 @@ struct HookBench {
   size_t
   Stores ()
   {
-    return Board.Count ("SetVariable");
+    return Board.Trace.Count ("SetVariable");
   }
 
   EmulatedBoard  Board;
@@ -129,23 +130,23 @@ TEST (HookStatus, PowerManagementPreset) {
   for (const auto &Case : Cases) {
     HookBench  Bench ([&Case](EmulatedBoard &Board) {
       if (Case.Put) {
-        Board.PutVariable (PmName, PmGuid, Case.Attributes, PmOutOfForce (Case.Size));
+        Board.Variables.Put (PmName, PmGuid, Case.Attributes, PmOutOfForce (Case.Size));
       }
     });
     if (Case.Fail != nullptr) {
-      Bench.Board.FailNext (Case.Fail, Case.Injected);
+      Bench.Board.Faults.FailNext (Case.Fail, Case.Injected);
     }
 
     BootEnd     End;
-    EFI_STATUS  Status = Bench.Call ("EnforcePowerManagementPreset", &End);
+    EFI_STATUS  Status = Bench.Call (&TavriDxeFunctions::EnforcePowerManagementPreset, &End);
     EXPECT_EQ (End, Case.Resets ? BootEnd::ResetByPortCf9 : BootEnd::Completed) << Case.Name;
     if (!Case.Resets) {
       EXPECT_EQ (Status, Case.Expected) << Case.Name << ": " << StatusName (Status);
     }
 
-    EXPECT_EQ (Bench.Board.Count ("SetVariable") > 0 && Bench.Board.Select ("SetVariable").back ().Status == EFI_SUCCESS, Case.Stores) << Case.Name;
+    EXPECT_EQ (Bench.Board.Trace.Count ("SetVariable") > 0 && Bench.Board.Trace.Select ("SetVariable").back ().Status == EFI_SUCCESS, Case.Stores) << Case.Name;
     if (Case.Put && !Case.Stores) {
-      EXPECT_EQ (Bench.Board.FindVariable (PmName, PmGuid)->Data, PmOutOfForce (Case.Size)) << Case.Name;
+      EXPECT_EQ (Bench.Board.Variables.Find (PmName, PmGuid)->Data, PmOutOfForce (Case.Size)) << Case.Name;
     }
   }
 
@@ -156,8 +157,8 @@ TEST (HookStatus, PowerManagementPreset) {
     Bytes      InForce = PmOutOfForce ();
     InForce[87]  = 15;
     InForce[419] = Selector;
-    HookBench  Bench ([&InForce](EmulatedBoard &Board) { Board.PutVariable (PmName, PmGuid, BS_RT, InForce); });
-    EXPECT_EQ (Bench.Call ("EnforcePowerManagementPreset"), EFI_SUCCESS) << int (Selector);
+    HookBench  Bench ([&InForce](EmulatedBoard &Board) { Board.Variables.Put (PmName, PmGuid, BS_RT, InForce); });
+    EXPECT_EQ (Bench.Call (&TavriDxeFunctions::EnforcePowerManagementPreset), EFI_SUCCESS) << int (Selector);
     EXPECT_EQ (Bench.Stores (), 0u);
   }
 }
@@ -181,14 +182,14 @@ TEST (HookStatus, IioImport) {
   };
 
   for (const auto &Case : Cases) {
-    HookBench  Bench ([&Case](EmulatedBoard &Board) { Board.PutVariable (IioName, IioGuid, NV_BS_RT, Case.Variable); });
+    HookBench  Bench ([&Case](EmulatedBoard &Board) { Board.Variables.Put (IioName, IioGuid, NV_BS_RT, Case.Variable); });
     if (Case.Fail != nullptr) {
-      Bench.Board.FailNext (Case.Fail, Case.Injected);
+      Bench.Board.Faults.FailNext (Case.Fail, Case.Injected);
     }
 
-    EXPECT_EQ (Bench.Call ("ImportIioConfigFromHob"), Case.Expected) << Case.Name;
+    EXPECT_EQ (Bench.Call (&TavriDxeFunctions::ImportIioConfigFromHob), Case.Expected) << Case.Name;
     bool  Stored = Case.Expected == EFI_SUCCESS;
-    EXPECT_EQ (Bench.Board.FindVariable (IioName, IioGuid)->Data == Case.Variable, !Stored) << Case.Name;
+    EXPECT_EQ (Bench.Board.Variables.Find (IioName, IioGuid)->Data == Case.Variable, !Stored) << Case.Name;
   }
 
   //
@@ -197,7 +198,7 @@ TEST (HookStatus, IioImport) {
   //
   {
     HookBench  NoVariable;
-    EXPECT_EQ (NoVariable.Call ("ImportIioConfigFromHob"), EFI_NOT_FOUND);
+    EXPECT_EQ (NoVariable.Call (&TavriDxeFunctions::ImportIioConfigFromHob), EFI_NOT_FOUND);
   }
 
   struct {
@@ -213,10 +214,10 @@ TEST (HookStatus, IioImport) {
 
   for (const auto &List : Lists) {
     HookBench  Bench ([&List](EmulatedBoard &Board) {
-      Board.SetHobListBytes (List.Hobs);
-      Board.PutVariable (IioName, IioGuid, NV_BS_RT, IioVariable (1));
+      Board.SetHobList (List.Hobs);
+      Board.Variables.Put (IioName, IioGuid, NV_BS_RT, IioVariable (1));
     });
-    EXPECT_EQ (Bench.Call ("ImportIioConfigFromHob"), List.Expected) << List.Name;
+    EXPECT_EQ (Bench.Call (&TavriDxeFunctions::ImportIioConfigFromHob), List.Expected) << List.Name;
     EXPECT_EQ (Bench.Stores (), (List.Expected == EFI_SUCCESS) ? 1u : 0u) << List.Name;
   }
 }
@@ -228,9 +229,9 @@ TEST (HookStatus, FruHooksAndTheCmosReadBack) {
   //
   {
     HookBench  Bench;
-    EXPECT_EQ (Bench.Call ("InstallFruAccessProtocol"), EFI_NOT_FOUND);
-    EXPECT_EQ (Bench.Board.ProtocolCount (FruGuid), 0u);
-    EXPECT_EQ (Bench.Call ("ProbeFruRead"), EFI_NOT_FOUND);
+    EXPECT_EQ (Bench.Call (&TavriDxeFunctions::InstallFruAccessProtocol), EFI_NOT_FOUND);
+    EXPECT_EQ (Bench.Board.Protocols.Count (FruGuid), 0u);
+    EXPECT_EQ (Bench.Call (&TavriDxeFunctions::ProbeFruRead), EFI_NOT_FOUND);
   }
 
   //
@@ -239,41 +240,41 @@ TEST (HookStatus, FruHooksAndTheCmosReadBack) {
   // reaches the probe's caller.
   //
   HookBench  Bench ([](EmulatedBoard &Board) {
-    Board.InstallProtocol ({ 0x4A1D0E66, 0x5271, 0x4E22, { 0x83, 0xFE, 0x90, 0x92, 0x1B, 0x74, 0x82, 0x13 } }, Board.Bmc ().Transport ());
-    Board.Bmc ().SetFruDevice (0, Bytes (512, 0x11));
+    Board.Protocols.Install ({ 0x4A1D0E66, 0x5271, 0x4E22, { 0x83, 0xFE, 0x90, 0x92, 0x1B, 0x74, 0x82, 0x13 } }, Board.Transport.Interface ());
+    Board.Bmc.SetFruDevice (0, Bytes (512, 0x11));
   });
-  Bench.Board.FailNext ("InstallProtocolInterface", EFI_OUT_OF_RESOURCES);
-  EXPECT_EQ (Bench.Call ("InstallFruAccessProtocol"), EFI_OUT_OF_RESOURCES);
-  EXPECT_EQ (Bench.Board.ProtocolCount (FruGuid), 0u);
-  EXPECT_EQ (Bench.Call ("InstallFruAccessProtocol"), EFI_SUCCESS);
-  EXPECT_EQ (Bench.Board.ProtocolCount (FruGuid), 1u);
-  Bench.Board.Bmc ().ClearRequests ();
-  EXPECT_EQ (Bench.Call ("ProbeFruRead"), EFI_SUCCESS);
-  EXPECT_EQ (Bench.Board.Bmc ().Requests ().size (), 16u);
-  Bench.Board.Bmc ().QueueCompletionCode (0xC9);
-  EXPECT_EQ (Bench.Call ("ProbeFruRead"), EFI_DEVICE_ERROR);
+  Bench.Board.Faults.FailNext ("InstallProtocolInterface", EFI_OUT_OF_RESOURCES);
+  EXPECT_EQ (Bench.Call (&TavriDxeFunctions::InstallFruAccessProtocol), EFI_OUT_OF_RESOURCES);
+  EXPECT_EQ (Bench.Board.Protocols.Count (FruGuid), 0u);
+  EXPECT_EQ (Bench.Call (&TavriDxeFunctions::InstallFruAccessProtocol), EFI_SUCCESS);
+  EXPECT_EQ (Bench.Board.Protocols.Count (FruGuid), 1u);
+  Bench.Board.Bmc.ClearRequests ();
+  EXPECT_EQ (Bench.Call (&TavriDxeFunctions::ProbeFruRead), EFI_SUCCESS);
+  EXPECT_EQ (Bench.Board.Bmc.Requests ().size (), 16u);
+  Bench.Board.Bmc.QueueCompletionCode (0xC9);
+  EXPECT_EQ (Bench.Call (&TavriDxeFunctions::ProbeFruRead), EFI_DEVICE_ERROR);
 
   //
   // The CMOS hook returns the byte it reads back after writing the marker.
   //
-  auto  Cmos = Bench.Board.Image ().Symbol<UINTN (EFIAPI *)(VOID)>("WriteCmosBootMarker");
-  Bench.Board.SetExtendedCmos (0x01, 0x99);
+  auto  Cmos = Bench.Board.Driver.Functions ().WriteCmosBootMarker;
+  Bench.Board.Chip.SetExtendedCmos (0x01, 0x99);
   EXPECT_EQ (Cmos (), 0x55u);
-  EXPECT_EQ (Bench.Board.ExtendedCmos (0x01), 0x55) << "index 0x81 of the extended bank";
+  EXPECT_EQ (Bench.Board.Chip.ExtendedCmos (0x01), 0x55) << "index 0x81 of the extended bank";
 }
 
 TEST (HookStatus, AFailingHookDoesNotStopTheList) {
   for (const char *Service : { "LocateProtocol:4A1D0E66-5271-4E22-83FE-90921B748213", "InstallProtocolInterface:6AF735B6-7E0D-41CF-8431-D32FB7ACC023" }) {
     EmulatedBoard  Board;
     BootScript     Script;
-    Board.PutVariable (IioName, IioGuid, NV_BS_RT, IioVariable (1));
+    Board.Variables.Put (IioName, IioGuid, NV_BS_RT, IioVariable (1));
     Board.SetHobList (HobListBuilder ().AddGuidHob (IioHob, Bytes (7229, 0x3C)).End ());
-    Script.BeforeEntry = [&Board, Service]() { Board.FailNext (Service, EFI_OUT_OF_RESOURCES); };
-    Board.RunBoot (Script);
+    Script.BeforeEntry = [&Board, Service]() { Board.Faults.FailNext (Service, EFI_OUT_OF_RESOURCES); };
+    Board.Runner.RunBoot (Script);
 
-    EXPECT_EQ (Board.ProtocolCount (FruGuid), 0u) << Service;
-    EXPECT_TRUE (Board.Bmc ().Requests ().empty ()) << Service << ": no protocol, no probe";
-    EXPECT_EQ (Board.ExtendedCmos (0x81 & 0x7F), 0x55) << Service;
-    EXPECT_EQ (Board.Count ("SetVariable"), 1u) << Service << ": the IIO import still ran";
+    EXPECT_EQ (Board.Protocols.Count (FruGuid), 0u) << Service;
+    EXPECT_TRUE (Board.Bmc.Requests ().empty ()) << Service << ": no protocol, no probe";
+    EXPECT_EQ (Board.Chip.ExtendedCmos (0x81 & 0x7F), 0x55) << Service;
+    EXPECT_EQ (Board.Trace.Count ("SetVariable"), 1u) << Service << ": the IIO import still ran";
   }
 }

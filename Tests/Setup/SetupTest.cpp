@@ -3,8 +3,7 @@
   preset's two-boot cycle, the IIO import and the CMOS boot marker.
 **/
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
@@ -41,7 +40,7 @@ ResetWrites (const EmulatedBoard &Board)
 {
   size_t  Count = 0;
 
-  for (const TraceEntry &E : Board.Select ("IoWrite8")) {
+  for (const TraceEntry &E : Board.Trace.Select ("IoWrite8")) {
     Count += ((E.A == 0xCF9) && (E.B == 0x0E)) ? 1 : 0;
   }
 
@@ -55,21 +54,21 @@ TEST (PowerPreset, MismatchStoresThePresetResetsAndTheNextBootPasses) {
   Bytes          Stored = PmVariable (1, 1);
 
   Stored[87] = 14;
-  Board.PutVariable (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
-  auto  Boots = Board.RunBoots ();
+  Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
+  auto  Boots = Board.Runner.RunBoots ();
 
   ASSERT_EQ (Boots.size (), 2u);
   EXPECT_EQ (Boots[0].End, BootEnd::ResetByPortCf9);
   EXPECT_EQ (Boots[0].ResetValue, 0x0E);
   EXPECT_EQ (Boots[1].End, BootEnd::Completed);
-  EXPECT_EQ (Board.FindVariable (PmName, gSocketPowerManagementConfigGuid)->Data, PmVariable (1, 1));
-  EXPECT_EQ (Board.FindVariable (PmName, gSocketPowerManagementConfigGuid)->Attributes, NV_BS_RT);
-  EXPECT_EQ (Board.Count ("SetVariable", Boots[1].TraceBegin), 0u);
+  EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Data, PmVariable (1, 1));
+  EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Attributes, NV_BS_RT);
+  EXPECT_EQ (Board.Trace.Count ("SetVariable", Boots[1].TraceBegin), 0u);
 
   //
   // The reset ended boot 1 where it happened: the later hooks ran only in boot 2.
   //
-  EXPECT_EQ (Board.Count ("IpmiCommand", Boots[0].TraceBegin) - Board.Count ("IpmiCommand", Boots[1].TraceBegin), 0u);
+  EXPECT_EQ (Board.Trace.Count ("IpmiCommand", Boots[0].TraceBegin) - Board.Trace.Count ("IpmiCommand", Boots[1].TraceBegin), 0u);
 }
 
 TEST (PowerPreset, EachSelectorAndItsMismatches) {
@@ -100,12 +99,12 @@ TEST (PowerPreset, EachSelectorAndItsMismatches) {
       }
     }
 
-    Board.PutVariable (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
-    BootRecord  Boot = Board.RunBoot ();
+    Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
+    BootRecord  Boot = Board.Runner.RunBoot ();
     EXPECT_EQ (Boot.End, Case.Rewrites ? BootEnd::ResetByPortCf9 : BootEnd::Completed) << Case.Name;
-    EXPECT_EQ (Board.Count ("SetVariable") > 0 && Board.Select ("SetVariable")[0].Detail.rfind ("SocketPower", 0) == 0, Case.Rewrites) << Case.Name;
+    EXPECT_EQ (Board.Trace.Count ("SetVariable") > 0 && Board.Trace.Select ("SetVariable")[0].Detail.rfind ("SocketPower", 0) == 0, Case.Rewrites) << Case.Name;
     Bytes  Expected = Case.Rewrites ? PmVariable (Case.Selector, Case.InForce) : Stored;
-    EXPECT_EQ (Board.FindVariable (PmName, gSocketPowerManagementConfigGuid)->Data, Expected) << Case.Name;
+    EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Data, Expected) << Case.Name;
   }
 }
 
@@ -126,19 +125,19 @@ TEST (PowerPreset, FailuresNeitherWriteNorReset) {
     EmulatedBoard  Board;
     Bytes          Stored = PmVariable (1, 0);
     Stored.resize (Case.Size, 0x33);
-    Board.PutVariable (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
+    Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
     BootScript  Script;
     Script.BeforeEntry = [&Board, &Case]() {
       if (Case.Fail != nullptr) {
-        Board.FailNext (Case.Fail, Case.Status);
+        Board.Faults.FailNext (Case.Fail, Case.Status);
       }
     };
-    BootRecord  Boot = Board.RunBoot (Script);
+    BootRecord  Boot = Board.Runner.RunBoot (Script);
 
     EXPECT_EQ (Boot.End, BootEnd::Completed) << Case.Name;
     EXPECT_EQ (ResetWrites (Board), 0u) << Case.Name;
-    EXPECT_EQ (Board.FindVariable (PmName, gSocketPowerManagementConfigGuid)->Data, Stored) << Case.Name;
-    EXPECT_GE (Board.Count ("IpmiCommand"), 1u) << Case.Name << ": the later hooks still run";
+    EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Data, Stored) << Case.Name;
+    EXPECT_GE (Board.Trace.Count ("IpmiCommand"), 1u) << Case.Name << ": the later hooks still run";
   }
 }
 
@@ -171,13 +170,13 @@ IioVariable (UINT8 Switch, size_t Size = SOCKET_IIO_CONFIG_SIZE)
 struct IioBoard {
   explicit IioBoard (const Bytes &Variable, const HobListBuilder &Hobs)
   {
-    Board.PutVariable (IioName, gSocketIioConfigGuid, NV_BS_RT, Variable);
+    Board.Variables.Put (IioName, gSocketIioConfigGuid, NV_BS_RT, Variable);
     Board.SetHobList (Hobs);
-    Board.RunBoot ();
+    Board.Runner.RunBoot ();
   }
 
-  const Bytes &Stored () { return Board.FindVariable (IioName, gSocketIioConfigGuid)->Data; }
-  size_t       Stores () { size_t N = 0; for (auto &E : Board.Select ("SetVariable")) { N += E.Detail.rfind ("SocketIio", 0) == 0; } return N; }
+  const Bytes &Stored () { return Board.Variables.Find (IioName, gSocketIioConfigGuid)->Data; }
+  size_t       Stores () { size_t N = 0; for (auto &E : Board.Trace.Select ("SetVariable")) { N += E.Detail.rfind ("SocketIio", 0) == 0; } return N; }
 
   EmulatedBoard  Board;
 };
@@ -201,7 +200,7 @@ TEST (IioImport, CopiesTheFourRangesOfBothSocketsAndNothingElse) {
     EXPECT_EQ (B.Stored ()[Untouched], 0xAB) << Untouched;
   }
 
-  EXPECT_EQ (B.Board.FindVariable (IioName, gSocketIioConfigGuid)->Attributes, NV_BS_RT);
+  EXPECT_EQ (B.Board.Variables.Find (IioName, gSocketIioConfigGuid)->Attributes, NV_BS_RT);
 }
 
 TEST (IioImport, SkippedRecordBytesNeverReachTheVariable) {
@@ -217,7 +216,7 @@ TEST (IioImport, SkippedRecordBytesNeverReachTheVariable) {
 TEST (IioImport, StoresOnEveryBootWithTheSwitchOn) {
   IioBoard  B (IioVariable (1), HobListBuilder ().AddGuidHob (gIioSourceHobGuid, IioHobData ()).End ());
 
-  B.Board.RunBoot ();
+  B.Board.Runner.RunBoot ();
   EXPECT_EQ (B.Stores (), 2u);
 }
 
@@ -247,27 +246,27 @@ TEST (IioImport, RefusalsWriteNothing) {
   // No HOB list at all, and GetVariable with a warning.
   //
   EmulatedBoard  Board;
-  Board.PutVariable (IioName, gSocketIioConfigGuid, NV_BS_RT, IioVariable (1));
-  Board.RunBoot ();
-  EXPECT_EQ (Board.Count ("SetVariable"), 0u);
+  Board.Variables.Put (IioName, gSocketIioConfigGuid, NV_BS_RT, IioVariable (1));
+  Board.Runner.RunBoot ();
+  EXPECT_EQ (Board.Trace.Count ("SetVariable"), 0u);
 
   Board.SetHobList (HobListBuilder ().AddGuidHob (gIioSourceHobGuid, IioHobData ()).End ());
   BootScript  Script;
-  Script.BeforeEntry = [&Board]() { Board.FailNext ("GetVariable:SocketIioConfig", EFI_WARN_STALE_DATA); };
-  Board.ClearTrace ();
-  Board.RunBoot (Script);
-  EXPECT_EQ (Board.Count ("SetVariable"), 0u) << "a warning is not EFI_SUCCESS";
+  Script.BeforeEntry = [&Board]() { Board.Faults.FailNext ("GetVariable:SocketIioConfig", EFI_WARN_STALE_DATA); };
+  Board.Trace.Clear ();
+  Board.Runner.RunBoot (Script);
+  EXPECT_EQ (Board.Trace.Count ("SetVariable"), 0u) << "a warning is not EFI_SUCCESS";
 }
 
 TEST (CmosMarker, SixPortAccessesThroughTheExtendedBankOnly) {
   for (UINT8 Already : { 0x00, 0x55 }) {
     EmulatedBoard  Board;
-    Board.SetExtendedCmos (0x81, Already);
-    Board.SetStandardCmos (0x01, 0x42);
-    Board.RunBoot ();
+    Board.Chip.SetExtendedCmos (0x81, Already);
+    Board.Chip.SetStandardCmos (0x01, 0x42);
+    Board.Runner.RunBoot ();
 
     std::vector<std::pair<UINT64, UINT64>>  Ports;
-    for (const TraceEntry &E : Board.Trace ()) {
+    for (const TraceEntry &E : Board.Trace.Entries ()) {
       if ((E.Op == "IoWrite8") || (E.Op == "IoRead8")) {
         Ports.push_back ({ E.A, (E.Op == "IoWrite8") ? E.B : 0x100 + E.B });
       }
@@ -277,22 +276,22 @@ TEST (CmosMarker, SixPortAccessesThroughTheExtendedBankOnly) {
       { 0x72, 0x81 }, { 0x73, 0x100 + Already }, { 0x72, 0x81 }, { 0x73, 0x55 }, { 0x72, 0x81 }, { 0x73, 0x155 }
     };
     EXPECT_EQ (Ports, Expected);
-    EXPECT_EQ (Board.ExtendedCmos (0x81), 0x55);
-    EXPECT_EQ (Board.StandardCmos (0x01), 0x42);
+    EXPECT_EQ (Board.Chip.ExtendedCmos (0x81), 0x55);
+    EXPECT_EQ (Board.Chip.StandardCmos (0x01), 0x42);
   }
 }
 
 TEST (IpmiReadyList, AllFiveHooksRunInOrder) {
   EmulatedBoard  Board;
 
-  Board.Bmc ().SetFruDevice (0, Bytes (256, 1));
-  Board.PutVariable (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, PmVariable (0, 0));
-  Board.PutVariable (IioName, gSocketIioConfigGuid, NV_BS_RT, IioVariable (1));
+  Board.Bmc.SetFruDevice (0, Bytes (256, 1));
+  Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, PmVariable (0, 0));
+  Board.Variables.Put (IioName, gSocketIioConfigGuid, NV_BS_RT, IioVariable (1));
   Board.SetHobList (HobListBuilder ().AddGuidHob (gIioSourceHobGuid, IioHobData ()).End ());
-  Board.RunBoot ();
+  Board.Runner.RunBoot ();
 
   std::vector<std::string>  Order;
-  for (const TraceEntry &E : Board.Trace ()) {
+  for (const TraceEntry &E : Board.Trace.Entries ()) {
     std::string  Step;
     if (E.Op == "GetVariable") {
       Step = E.Detail.substr (0, E.Detail.find (' '));
@@ -310,5 +309,5 @@ TEST (IpmiReadyList, AllFiveHooksRunInOrder) {
   }
 
   EXPECT_EQ (Order, (std::vector<std::string> { "SocketPowerManagementConfig", "InstallFru", "Probe", "Cmos", "SocketIioConfig" }));
-  EXPECT_EQ (Board.AllocationCalls (), 0u);
+  EXPECT_EQ (Board.Tables.AllocationCalls (), 0u);
 }

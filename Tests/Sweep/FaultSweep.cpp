@@ -11,7 +11,6 @@
 
 #include "SweepScenario.h"
 
-#include <EmulatedBmc.h>
 
 #include <gtest/gtest.h>
 
@@ -40,10 +39,10 @@ Clean ()
   if (!Done) {
     EmulatedBoard  Board;
     Sweep::Prepare (Board);
-    Board.Faults ().LogCalls (true);
+    Board.Faults.LogCalls (true);
     auto  Boots = Sweep::RunToCompletion (Board);
-    Run.Calls     = Board.Faults ().CallLog ();
-    Run.Exchanges = Board.Bmc ().Exchanges ();
+    Run.Calls     = Board.Faults.CallLog ();
+    Run.Exchanges = Board.Bmc.Exchanges ();
     Run.Broken    = Sweep::CheckRules (Board, Boots);
     Run.State     = Sweep::Observe (Board, Boots);
     Done          = true;
@@ -141,8 +140,8 @@ RunCase (const std::string &Name, const std::function<void (EmulatedBoard &)> &A
     Arm (Board);
     auto  Faulted = Sweep::RunToCompletion (Board);
     FaultedEnd = Faulted.back ().End;
-    Board.Faults ().FailCall (0, EFI_SUCCESS);
-    Board.Bmc ().FailExchange (0, BmcFault ());
+    Board.Faults.FailCall (0, EFI_SUCCESS);
+    Board.Bmc.FailExchange (0, BmcFault ());
     Broken = Sweep::CheckRules (Board, Faulted);
 
     auto  Recovery = Sweep::RunToCompletion (Board);
@@ -188,7 +187,7 @@ TEST (FaultSweep, EveryServiceCallFailsWithEveryStatus) {
   for (size_t Nth = 1; Nth <= Calls.size (); Nth++) {
     for (EFI_STATUS Status : StatusesOf (Calls[Nth - 1])) {
       std::string  Name = "call " + std::to_string (Nth) + " (" + Calls[Nth - 1] + ") -> " + StatusName (Status);
-      RunCase (Name, [Nth, Status](EmulatedBoard &Board) { Board.Faults ().FailCall (Nth, Status); });
+      RunCase (Name, [Nth, Status](EmulatedBoard &Board) { Board.Faults.FailCall (Nth, Status); });
     }
   }
 }
@@ -197,7 +196,7 @@ TEST (FaultSweep, EveryIpmiExchangeMeetsEveryBmcFault) {
   for (UINT64 Nth = 1; Nth <= Clean ().Exchanges; Nth++) {
     for (const auto &Fault : BmcFaults ()) {
       std::string  Name = "exchange " + std::to_string (Nth) + " -> " + Fault.first;
-      RunCase (Name, [Nth, &Fault](EmulatedBoard &Board) { Board.Bmc ().FailExchange (Nth, Fault.second); });
+      RunCase (Name, [Nth, &Fault](EmulatedBoard &Board) { Board.Bmc.FailExchange (Nth, Fault.second); });
     }
   }
 }

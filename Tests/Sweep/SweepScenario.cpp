@@ -4,8 +4,7 @@
 
 #include "SweepScenario.h"
 
-#include <EmulatedBmc.h>
-#include <FirstBootSetup.h>
+#include <Board/FirstBootSetup.h>
 
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
@@ -98,8 +97,8 @@ Describe (const Outcome &State)
 void
 Prepare (EmulatedBoard &Board)
 {
-  SeedFirstBoot (Board, 0x3C, 7);
-  Board.Bmc ().SetFruDevice (0, FruDevice ());
+  SeedFirstBoot (Board.Cpu, Board.Variables, Board.Tables, 0x3C, 7);
+  Board.Bmc.SetFruDevice (0, FruDevice ());
 }
 
 BootScript
@@ -114,14 +113,14 @@ Script ()
 std::vector<BootRecord>
 RunToCompletion (EmulatedBoard &Board)
 {
-  return Board.RunBoots (Script (), 4);
+  return Board.Runner.RunBoots (Script (), 4);
 }
 
 std::vector<std::string>
 CheckRules (const EmulatedBoard &Board, const std::vector<BootRecord> &Boots)
 {
   std::vector<std::string>  Broken;
-  const auto                &Trace    = Board.Trace ();
+  const auto                &Trace    = Board.Trace.Entries ();
   const std::string         FruGuid   = GuidName (gFruAccessProtocolGuid);
   const std::string         IpmiGuid  = GuidName (gIpmiTransportProtocolGuid);
 
@@ -177,18 +176,18 @@ Observe (EmulatedBoard &Board, const std::vector<BootRecord> &Boots)
   Outcome  State;
 
   State.LastEnd         = Boots.empty () ? BootEnd::Completed : Boots.back ().End;
-  State.PowerManagement = Board.FindVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid)->Data;
-  State.IioConfig       = Board.FindVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid)->Data;
-  State.CmosMarker      = Board.ExtendedCmos (0x81);
+  State.PowerManagement = Board.Variables.Find (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid)->Data;
+  State.IioConfig       = Board.Variables.Find (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid)->Data;
+  State.CmosMarker      = Board.Chip.ExtendedCmos (0x81);
 
-  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid));
+  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
   State.FruInstalled = (Fru != nullptr);
   if (Fru != nullptr) {
     UINT8   Buffer[256];
     UINTN   Size   = sizeof (Buffer);
-    size_t  Before = Board.Bmc ().Requests ().size ();
+    size_t  Before = Board.Bmc.Requests ().size ();
     EFI_STATUS  Status = Fru->ReadFruData (0, 0, &Size, Buffer);
-    State.FruReadsDevice = (Status == EFI_SUCCESS) && (Size == sizeof (Buffer)) && (Board.Bmc ().Requests ().size () > Before) &&
+    State.FruReadsDevice = (Status == EFI_SUCCESS) && (Size == sizeof (Buffer)) && (Board.Bmc.Requests ().size () > Before) &&
                            (Bytes (Buffer, Buffer + Size) == FruDevice ());
   }
 

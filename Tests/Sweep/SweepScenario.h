@@ -12,7 +12,7 @@
 #ifndef SWEEP_SCENARIO_H_
 #define SWEEP_SCENARIO_H_
 
-#include <EmulatedBoard.h>
+#include <Board/EmulatedBoard.h>
 
 #include <string>
 #include <vector>

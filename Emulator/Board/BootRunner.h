@@ -2,6 +2,12 @@
   Runs the driver on the emulated board, boot by boot: each boot loads a
   fresh image of the driver, calls its entry point and plays what the
   firmware does around it. A reset ends the boot where it happens.
+
+  The runner is handed what a boot touches: the trace, the firmware tables,
+  the protocol database and the events, the driver image, the IPMI transport
+  it installs, and what the board does to start a new boot.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_BOOT_RUNNER_H_
@@ -16,7 +22,12 @@
 
 namespace Emu {
 
-class EmulatedBoard;
+class TraceLog;
+class FirmwareTables;
+class ProtocolDatabase;
+class EventEngine;
+class TavriDxeImage;
+class BmcTransport;
 
 ///
 /// Why a boot ended.
@@ -34,6 +45,7 @@ std::string BootEndName (BootEnd End);
 ///
 struct BootScript {
   bool                                InstallIpmiTransport = true;    ///< after the driver's entry point
+  VOID                                *IpmiTransport = nullptr;       ///< the interface installed; nullptr: the board's transport
   bool                                InstallTriggerProtocol = false;  ///< after the IPMI transport
   bool                                SignalReadyToBoot = true;       ///< last
   std::function<void ()>              BeforeEntry;                    ///< platform work before the driver loads
@@ -51,11 +63,38 @@ struct BootRecord {
 
 class BootRunner {
 public:
-  explicit BootRunner (EmulatedBoard &Board) : mBoard (Board) {}
+  BootRunner (
+    TraceLog                      &Log,
+    FirmwareTables                &Tables,
+    ProtocolDatabase              &Protocols,
+    EventEngine                   &Events,
+    TavriDxeImage                 &Driver,
+    BmcTransport                  &Transport,
+    std::function<void ()>        StartBoot
+    );
 
-  BootRecord               RunBoot (const BootScript &Script);
-  std::vector<BootRecord>  RunBoots (const BootScript &Script, unsigned MaxBoots);
+  ///
+  /// Run one boot: start the board afresh, load a fresh image of the driver,
+  /// call its entry point, and play the script.
+  ///
+  BootRecord               RunBoot (const BootScript &Script = BootScript ());
+
+  ///
+  /// Boot again and again until a boot completes or MaxBoots have run. Only
+  /// non-volatile variables and the CMOS survive from one boot to the next.
+  ///
+  std::vector<BootRecord>  RunBoots (const BootScript &Script = BootScript (), unsigned MaxBoots = 4);
+
+  ///
+  /// Run Body as part of the current boot, with resets caught: the lowest
+  /// level under RunBoot, for tests that drive the boot step by step.
+  ///
   BootEnd                  RunUntilReset (const std::function<void ()> &Body);
+
+  ///
+  /// Signal the ready-to-boot event group, as the boot manager does.
+  ///
+  void                     SignalReadyToBoot ();
 
   ///
   /// The platform resets: the boot being run ends here.
@@ -63,7 +102,13 @@ public:
   [[noreturn]] void        EndBootByReset (BootEnd Why, UINT8 Value);
 
 private:
-  EmulatedBoard  &mBoard;
+  TraceLog                &mTrace;
+  FirmwareTables          &mTables;
+  ProtocolDatabase        &mProtocols;
+  EventEngine             &mEvents;
+  TavriDxeImage           &mDriver;
+  BmcTransport            &mTransport;
+  std::function<void ()>  mStartBoot;
   std::jmp_buf   *mResetJump = nullptr;
   BootEnd        mResetWhy = BootEnd::Completed;
   UINT8          mResetValue = 0;

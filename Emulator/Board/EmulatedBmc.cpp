@@ -1,12 +1,13 @@
 /** @file
   The emulated BMC: FRU devices served through Read FRU Data and Write FRU
-  Data, scripted faults, and the IPMI transport in front of it.
+  Data, scripted faults, and the record of every exchange.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "EmulatedBmc.h"
-#include "EmulatedBoard.h"
-#include "FirmwareAssert.h"
-#include "Names.h"
+#include "Core/Names.h"
+#include "Core/TraceLog.h"
 
 #include <IndustryStandard/IpmiFru.h>
 
@@ -20,32 +21,6 @@ namespace {
 
 constexpr UINT8  COMP_CODE_REQUEST_LENGTH_INVALID = 0xC7;
 
-EFI_STATUS EFIAPI
-TransportSend (
-  IPMI_TRANSPORT_PROTOCOL  *This,
-  UINT8                    NetFunction,
-  UINT8                    Lun,
-  UINT8                    Command,
-  UINT8                    *CommandData,
-  UINT8                    CommandDataSize,
-  UINT8                    *ResponseData,
-  UINT8                    *ResponseDataSize
-  )
-{
-  //
-  // The request goes to the BMC that owns the interface, whichever board was
-  // made last; an interface no BMC owns (a copy) stops the processor, as a
-  // transport's signature check would.
-  //
-  EmulatedBmc  *Owner = EmulatedBmc::OwnerOf (This);
-
-  if (Owner == nullptr) {
-    FirmwareAssert ("IPMI transport called through an interface no BMC owns");
-  }
-
-  return Owner->Send (This, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
-}
-
 std::string
 HexBytes (const Bytes &Data)
 {
@@ -53,35 +28,6 @@ HexBytes (const Bytes &Data)
 }
 
 }  // namespace
-
-EmulatedBmc::EmulatedBmc (EmulatedBoard &Board)
-  : mBoard (Board)
-{
-  mTransport.Revision        = 0x0000000100000000ULL;
-  mTransport.SendIpmiCommand = TransportSend;
-  Owners ()[&mTransport]     = this;
-}
-
-EmulatedBmc::~EmulatedBmc ()
-{
-  Owners ().erase (&mTransport);
-}
-
-std::map<const IPMI_TRANSPORT_PROTOCOL *, EmulatedBmc *> &
-EmulatedBmc::Owners ()
-{
-  static std::map<const IPMI_TRANSPORT_PROTOCOL *, EmulatedBmc *>  Table;
-
-  return Table;
-}
-
-EmulatedBmc *
-EmulatedBmc::OwnerOf (const IPMI_TRANSPORT_PROTOCOL *Interface)
-{
-  auto  It = Owners ().find (Interface);
-
-  return (It == Owners ().end ()) ? nullptr : It->second;
-}
 
 void
 EmulatedBmc::WriteProtect (UINT8 DeviceId, UINT32 Offset, UINT32 Length)
@@ -241,19 +187,11 @@ EmulatedBmc::Serve (UINT8 NetFunction, UINT8 Command, const UINT8 *Data, size_t 
 }
 
 EFI_STATUS
-EmulatedBmc::Send (
-  IPMI_TRANSPORT_PROTOCOL  *This,
-  UINT8                    NetFunction,
-  UINT8                    Lun,
-  UINT8                    Command,
-  const UINT8              *CommandData,
-  UINT8                    CommandDataSize,
-  UINT8                    *ResponseData,
-  UINT8                    *ResponseDataSize
+EmulatedBmc::Exchange (
+  const IpmiCall  &Call,
+  const Bytes     **Response
   )
 {
-  UINT8  Capacity = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
-
   //
   // The counted fault, or else the next queued fault that applies to this
   // command, if any.
@@ -268,7 +206,7 @@ EmulatedBmc::Send (
   }
 
   for (auto It = mFaults.begin (); !HaveFault && It != mFaults.end (); ++It) {
-    if ((It->ForCommand == 0) || (It->ForCommand == Command)) {
+    if ((It->ForCommand == 0) || (It->ForCommand == Call.Command)) {
       Fault     = std::move (*It);
       HaveFault = true;
       mFaults.erase (It);
@@ -277,24 +215,19 @@ EmulatedBmc::Send (
   }
 
   EFI_STATUS  Status = EFI_SUCCESS;
+  *Response = nullptr;
   mReply.clear ();
-  if ((This != &mTransport) || (ResponseData == nullptr) || (ResponseDataSize == nullptr) ||
-      ((CommandDataSize > 0) && (CommandData == nullptr)))
-  {
+  if (!Call.Valid) {
     Status = EFI_INVALID_PARAMETER;
   } else if (HaveFault && (Fault.What == BmcFault::Kind::TransportError)) {
     Status = Fault.Status;
   } else {
-    Serve (NetFunction, Command, CommandData, CommandDataSize, HaveFault ? &Fault : nullptr, mReply);
-    if (mReply.size () > *ResponseDataSize) {
+    Serve (Call.NetFunction, Call.Command, Call.Data, Call.DataSize, HaveFault ? &Fault : nullptr, mReply);
+    if (mReply.size () > Call.Capacity) {
       Status = EFI_BUFFER_TOO_SMALL;
       mReply.clear ();
     } else {
-      if (!mReply.empty ()) {
-        std::memcpy (ResponseData, mReply.data (), mReply.size ());
-      }
-
-      *ResponseDataSize = static_cast<UINT8>(mReply.size ());
+      *Response = &mReply;
       if (HaveFault && (Fault.What == BmcFault::Kind::Raw)) {
         Status = Fault.Status;
       }
@@ -305,32 +238,41 @@ EmulatedBmc::Send (
   // With the trace off (a long fuzz run), nothing is kept: Exchanges ()
   // still counts.
   //
-  if (!mBoard.Log ().Recording ()) {
-    return Status;
+  if (mTrace.Recording ()) {
+    Note (Call, Status);
   }
 
+  return Status;
+}
+
+void
+EmulatedBmc::Note (
+  const IpmiCall  &Call,
+  EFI_STATUS      Status
+  )
+{
   BmcRequest  Request;
-  Request.NetFunction = NetFunction;
-  Request.Lun         = Lun;
-  Request.Command     = Command;
-  Request.This        = This;
-  Request.Capacity    = Capacity;
+
+  Request.NetFunction = Call.NetFunction;
+  Request.Lun         = Call.Lun;
+  Request.Command     = Call.Command;
+  Request.This        = Call.This;
+  Request.Capacity    = static_cast<UINT32>(Call.Capacity);
   Request.Status      = Status;
   Request.Response    = mReply;
-  if ((CommandData != nullptr) && (CommandDataSize > 0)) {
-    Request.Data.assign (CommandData, CommandData + CommandDataSize);
+  if ((Call.Data != nullptr) && (Call.DataSize > 0)) {
+    Request.Data.assign (Call.Data, Call.Data + Call.DataSize);
   }
 
-  mBoard.Record (
+  mTrace.Record (
            "IpmiCommand",
-           "netfn " + HexBytes ({ NetFunction }) + " cmd " + HexBytes ({ Command }) + " [" + HexBytes (Request.Data) +
+           "netfn " + HexBytes ({ Call.NetFunction }) + " cmd " + HexBytes ({ Call.Command }) + " [" + HexBytes (Request.Data) +
            "] -> " + StatusName (Status) + " [" + HexBytes (Request.Response) + "]",
-           Command,
+           Call.Command,
            Request.Data.size (),
            Status
            );
   mRequests.push_back (std::move (Request));
-  return Status;
 }
 
 }

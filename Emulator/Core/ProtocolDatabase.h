@@ -39,7 +39,7 @@ public:
   /// An installation by the platform itself (another driver): no injected
   /// fault applies to it.
   ///
-  EFI_STATUS  Install (const EFI_GUID &Guid, VOID *Interface, EFI_HANDLE *Handle);
+  EFI_STATUS  Install (const EFI_GUID &Guid, VOID *Interface, EFI_HANDLE *Handle = nullptr);
 
   VOID       *Find (const EFI_GUID &Guid) const;
   size_t      Count (const EFI_GUID &Guid) const;

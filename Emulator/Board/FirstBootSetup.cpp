@@ -1,9 +1,14 @@
 /** @file
   A typical first boot of a board that has not run the driver yet.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FirstBootSetup.h"
-#include "HobListBuilder.h"
+#include "Processor.h"
+#include "Core/FirmwareTables.h"
+#include "Core/HobListBuilder.h"
+#include "Core/VariableStore.h"
 
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
@@ -18,9 +23,9 @@ constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVIC
 }
 
 void
-SeedFirstBoot (EmulatedBoard &Board, UINT8 IioFill, UINT8 HobStep)
+SeedFirstBoot (Processor &Cpu, VariableStore &Variables, FirmwareTables &Tables, UINT8 IioFill, UINT8 HobStep)
 {
-  Board.SetMsr (0xCE, 0x20ull << 8);
+  Cpu.SetMsr (0xCE, 0x20ull << 8);
 
   Bytes  Pm (SOCKET_POWER_MANAGEMENT_CONFIG_SIZE, 0);
   Pm[PM_PRESET_SELECTOR_OFFSET] = 1;
@@ -29,18 +34,19 @@ SeedFirstBoot (EmulatedBoard &Board, UINT8 IioFill, UINT8 HobStep)
   }
 
   Pm[87] = 14;
-  Board.PutVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
+  Variables.Put (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
 
   Bytes  Iio (SOCKET_IIO_CONFIG_SIZE, IioFill);
   Iio[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
-  Board.PutVariable (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
+  Variables.Put (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
 
   Bytes  Hob (IIO_SOURCE_HOB_MIN_DATA_SIZE);
   for (size_t Index = 0; Index < Hob.size (); Index++) {
     Hob[Index] = static_cast<UINT8>(Index * HobStep);
   }
 
-  Board.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, Hob).End ());
+  Tables.SetHobList (HobListBuilder ().AddHob (EFI_HOB_TYPE_RESOURCE_DESCRIPTOR, 48).AddGuidHob (gIioSourceHobGuid, Hob).End ().Data ());
+  Tables.ResetConfigurationTables ();
 }
 
 }

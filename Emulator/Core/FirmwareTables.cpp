@@ -1,30 +1,53 @@
 /** @file
   The firmware tables and the service entry points behind them. The entry
-  points reach the one live board and hand each call to the piece that owns
-  it.
+  points reach the live tables and hand each call to the piece that owns it.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FirmwareTables.h"
-#include "EmulatedBoard.h"
+#include "EventEngine.h"
 #include "FirmwareAssert.h"
+#include "Names.h"
+#include "ProtocolDatabase.h"
+#include "TraceLog.h"
+#include "VariableStore.h"
 
+#include <Guid/HobList.h>
+
+#include <cstring>
 #include <type_traits>
 
 namespace Emu {
 
 namespace {
 
-EmulatedBoard &
-Board ()
-{
-  EmulatedBoard  *Live = EmulatedBoard::Active ();
+FirmwareTables  *gLiveTables = nullptr;
 
-  if (Live == nullptr) {
-    FirmwareAssert ("a firmware service was called with no board live");
+}  // namespace
+
+///
+/// The live tables, as the service entry points reach them.
+///
+struct LiveTables {
+  static FirmwareTables &
+  Get ()
+  {
+    if (gLiveTables == nullptr) {
+      FirmwareAssert ("a firmware service was called with no firmware live");
+    }
+
+    return *gLiveTables;
   }
 
-  return *Live;
-}
+  static TraceLog         &Trace () { return Get ().mTrace; }
+  static EventEngine      &Events () { return Get ().mEvents; }
+  static ProtocolDatabase &Protocols () { return Get ().mProtocols; }
+  static VariableStore    &Variables () { return Get ().mVariables; }
+  static void              ResetSystem (EFI_RESET_TYPE Type, EFI_STATUS Status) { Get ().mOnResetSystem (Type, Status); }
+};
+
+namespace {
 
 //
 // Every service slot the board does not implement answers EFI_UNSUPPORTED
@@ -38,7 +61,7 @@ struct Unsupported<R (EFIAPI *)(ARGS...), Name> {
   static R EFIAPI
   Call (ARGS...)
   {
-    Board ().Record (Name, "not provided by the emulated board", 0, 0, EFI_UNSUPPORTED);
+    LiveTables::Trace ().Record (Name, "not provided by the emulated board", 0, 0, EFI_UNSUPPORTED);
     if constexpr (!std::is_void_v<R>) {
       return static_cast<R>(EFI_UNSUPPORTED);
     }
@@ -50,7 +73,7 @@ struct Unsupported<EFI_STATUS (EFIAPI *)(ARGS..., ...), Name> {
   static EFI_STATUS EFIAPI
   Call (ARGS..., ...)
   {
-    Board ().Record (Name, "not provided by the emulated board", 0, 0, EFI_UNSUPPORTED);
+    LiveTables::Trace ().Record (Name, "not provided by the emulated board", 0, 0, EFI_UNSUPPORTED);
     return EFI_UNSUPPORTED;
   }
 };
@@ -67,95 +90,95 @@ struct Unsupported<EFI_STATUS (EFIAPI *)(ARGS..., ...), Name> {
 EFI_TPL EFIAPI
 BsRaiseTpl (EFI_TPL NewTpl)
 {
-  return Board ().Events ().RaiseTpl (NewTpl);
+  return LiveTables::Events ().RaiseTpl (NewTpl);
 }
 
 VOID EFIAPI
 BsRestoreTpl (EFI_TPL OldTpl)
 {
-  Board ().Events ().RestoreTpl (OldTpl);
+  LiveTables::Events ().RestoreTpl (OldTpl);
 }
 
 EFI_STATUS EFIAPI
 BsAllocatePages (EFI_ALLOCATE_TYPE, EFI_MEMORY_TYPE, UINTN Pages, EFI_PHYSICAL_ADDRESS *)
 {
-  Board ().Tables ().CountAllocation ("AllocatePages", Pages);
+  LiveTables::Get ().CountAllocation ("AllocatePages", Pages);
   return EFI_OUT_OF_RESOURCES;
 }
 
 EFI_STATUS EFIAPI
 BsFreePages (EFI_PHYSICAL_ADDRESS, UINTN Pages)
 {
-  Board ().Tables ().CountAllocation ("FreePages", Pages);
+  LiveTables::Get ().CountAllocation ("FreePages", Pages);
   return EFI_NOT_FOUND;
 }
 
 EFI_STATUS EFIAPI
 BsAllocatePool (EFI_MEMORY_TYPE, UINTN Size, VOID **)
 {
-  Board ().Tables ().CountAllocation ("AllocatePool", Size);
+  LiveTables::Get ().CountAllocation ("AllocatePool", Size);
   return EFI_OUT_OF_RESOURCES;
 }
 
 EFI_STATUS EFIAPI
 BsFreePool (VOID *)
 {
-  Board ().Tables ().CountAllocation ("FreePool", 0);
+  LiveTables::Get ().CountAllocation ("FreePool", 0);
   return EFI_INVALID_PARAMETER;
 }
 
 EFI_STATUS EFIAPI
 BsCreateEvent (UINT32 Type, EFI_TPL Tpl, EFI_EVENT_NOTIFY Notify, VOID *Context, EFI_EVENT *Event)
 {
-  return Board ().Events ().CreateEvent (Type, Tpl, Notify, Context, nullptr, Event, "CreateEvent");
+  return LiveTables::Events ().CreateEvent (Type, Tpl, Notify, Context, nullptr, Event, "CreateEvent");
 }
 
 EFI_STATUS EFIAPI
 BsCreateEventEx (UINT32 Type, EFI_TPL Tpl, EFI_EVENT_NOTIFY Notify, const VOID *Context, const EFI_GUID *Group, EFI_EVENT *Event)
 {
-  return Board ().Events ().CreateEvent (Type, Tpl, Notify, Context, Group, Event, "CreateEventEx");
+  return LiveTables::Events ().CreateEvent (Type, Tpl, Notify, Context, Group, Event, "CreateEventEx");
 }
 
 EFI_STATUS EFIAPI
 BsSignalEvent (EFI_EVENT Event)
 {
-  return Board ().Events ().SignalEvent (Event);
+  return LiveTables::Events ().SignalEvent (Event);
 }
 
 EFI_STATUS EFIAPI
 BsCloseEvent (EFI_EVENT Event)
 {
-  return Board ().Events ().CloseEvent (Event);
+  return LiveTables::Events ().CloseEvent (Event);
 }
 
 EFI_STATUS EFIAPI
 BsInstallProtocolInterface (EFI_HANDLE *Handle, EFI_GUID *Protocol, EFI_INTERFACE_TYPE Type, VOID *Interface)
 {
-  return Board ().Protocols ().InstallProtocolInterface (Handle, Protocol, Type, Interface);
+  return LiveTables::Protocols ().InstallProtocolInterface (Handle, Protocol, Type, Interface);
 }
 
 EFI_STATUS EFIAPI
 BsHandleProtocol (EFI_HANDLE Handle, EFI_GUID *Protocol, VOID **Interface)
 {
-  return Board ().Protocols ().HandleProtocol (Handle, Protocol, Interface);
+  return LiveTables::Protocols ().HandleProtocol (Handle, Protocol, Interface);
 }
 
 EFI_STATUS EFIAPI
 BsRegisterProtocolNotify (EFI_GUID *Protocol, EFI_EVENT Event, VOID **Registration)
 {
-  return Board ().Protocols ().RegisterProtocolNotify (Protocol, Event, Registration);
+  return LiveTables::Protocols ().RegisterProtocolNotify (Protocol, Event, Registration);
 }
 
 EFI_STATUS EFIAPI
 BsInstallConfigurationTable (EFI_GUID *Guid, VOID *Table)
 {
-  return Board ().Tables ().InstallConfigurationTable (Guid, Table);
+  return LiveTables::Get ().InstallConfigurationTable (Guid, Table);
 }
 
 EFI_STATUS EFIAPI
 BsLocateProtocol (EFI_GUID *Protocol, VOID *Registration, VOID **Interface)
 {
-  return Board ().Protocols ().LocateProtocol (Protocol, Registration, Interface);
+  return LiveTables::Protocols ().LocateProtocol (Protocol, Registration, Interface);
 }
 
 //
@@ -164,27 +187,43 @@ BsLocateProtocol (EFI_GUID *Protocol, VOID *Registration, VOID **Interface)
 EFI_STATUS EFIAPI
 RtGetVariable (const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize, VOID *Data)
 {
-  return Board ().Variables ().GetVariable (Name, Guid, Attributes, DataSize, Data);
+  return LiveTables::Variables ().GetVariable (Name, Guid, Attributes, DataSize, Data);
 }
 
 EFI_STATUS EFIAPI
 RtSetVariable (const CHAR16 *Name, const EFI_GUID *Guid, UINT32 Attributes, UINTN DataSize, const VOID *Data)
 {
-  return Board ().Variables ().SetVariable (Name, Guid, Attributes, DataSize, Data);
+  return LiveTables::Variables ().SetVariable (Name, Guid, Attributes, DataSize, Data);
 }
 
 VOID EFIAPI
 RtResetSystem (EFI_RESET_TYPE Type, EFI_STATUS Status, UINTN, VOID *)
 {
-  Board ().Record ("ResetSystem", "type=" + std::to_string (Type) + " status=" + StatusName (Status), Type, Status);
-  Board ().Runner ().EndBootByReset (BootEnd::ResetSystem, 0);
+  LiveTables::Trace ().Record ("ResetSystem", "type=" + std::to_string (Type) + " status=" + StatusName (Status), Type, Status);
+  LiveTables::ResetSystem (Type, Status);
 }
 
 }  // namespace
 
-FirmwareTables::FirmwareTables (TraceLog &Log)
-  : mTrace (Log)
+FirmwareTables::FirmwareTables (
+  TraceLog          &Log,
+  EventEngine       &Events,
+  ProtocolDatabase  &Protocols,
+  VariableStore     &Variables,
+  ResetHandler      OnResetSystem
+  )
+  : mTrace (Log),
+    mEvents (Events),
+    mProtocols (Protocols),
+    mVariables (Variables),
+    mOnResetSystem (std::move (OnResetSystem))
 {
+  if (gLiveTables != nullptr) {
+    FirmwareAssert ("a second emulated firmware while one is live: a driver's service call could not tell them apart");
+  }
+
+  gLiveTables = this;
+
   mBootServices.Hdr.Signature  = EFI_BOOT_SERVICES_SIGNATURE;
   mBootServices.Hdr.Revision   = EFI_2_70_SYSTEM_TABLE_REVISION;
   mBootServices.Hdr.HeaderSize = sizeof (EFI_BOOT_SERVICES);
@@ -259,6 +298,13 @@ FirmwareTables::FirmwareTables (TraceLog &Log)
   mSystemTable.RuntimeServices = &mRuntimeServices;
 }
 
+FirmwareTables::~FirmwareTables ()
+{
+  if (gLiveTables == this) {
+    gLiveTables = nullptr;
+  }
+}
+
 void
 FirmwareTables::Publish ()
 {
@@ -274,10 +320,25 @@ FirmwareTables::AddConfigurationTable (const EFI_GUID &Guid, VOID *Table)
 }
 
 void
-FirmwareTables::ClearConfigurationTables ()
+FirmwareTables::ResetConfigurationTables ()
 {
   mConfigTables.clear ();
+  if (!mHobList.empty ()) {
+    mConfigTables.push_back ({ gEfiHobListGuid, mHobList.data () });
+  }
+
   Publish ();
+}
+
+void
+FirmwareTables::SetHobList (const Bytes &Raw)
+{
+  mHobList.assign ((Raw.size () + 7) / 8, 0);
+  if (!Raw.empty ()) {
+    std::memcpy (mHobList.data (), Raw.data (), Raw.size ());
+  }
+
+  mHobListSize = Raw.size ();
 }
 
 EFI_STATUS

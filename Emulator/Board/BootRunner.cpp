@@ -1,14 +1,21 @@
 /** @file
   Runs the driver on the emulated board, boot by boot.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "BootRunner.h"
-#include "DriverImage.h"
-#include "EmulatedBmc.h"
-#include "EmulatedBoard.h"
-#include "FirmwareAssert.h"
+#include "BmcTransport.h"
+#include "TavriDxeImage.h"
+#include "Core/EventEngine.h"
+#include "Core/FirmwareAssert.h"
+#include "Core/FirmwareTables.h"
+#include "Core/Names.h"
+#include "Core/ProtocolDatabase.h"
+#include "Core/TraceLog.h"
 
 #include <Guid/BootHookTrigger.h>
+#include <Guid/EventGroup.h>
 #include <Protocol/IpmiTransport.h>
 
 namespace Emu {
@@ -25,12 +32,38 @@ BootEndName (BootEnd End)
   return "?";
 }
 
+BootRunner::BootRunner (
+  TraceLog                &Log,
+  FirmwareTables          &Tables,
+  ProtocolDatabase        &Protocols,
+  EventEngine             &Events,
+  TavriDxeImage           &Driver,
+  BmcTransport            &Transport,
+  std::function<void ()>  StartBoot
+  )
+  : mTrace (Log),
+    mTables (Tables),
+    mProtocols (Protocols),
+    mEvents (Events),
+    mDriver (Driver),
+    mTransport (Transport),
+    mStartBoot (std::move (StartBoot))
+{
+}
+
+void
+BootRunner::SignalReadyToBoot ()
+{
+  mTrace.Record ("SignalReadyToBoot", "group " + GuidName (gEfiEventReadyToBootGuid));
+  mEvents.SignalGroup (gEfiEventReadyToBootGuid);
+}
+
 void
 BootRunner::EndBootByReset (BootEnd Why, UINT8 Value)
 {
   mResetWhy   = Why;
   mResetValue = Value;
-  mBoard.Record ("Reset", BootEndName (Why), Value);
+  mTrace.Record ("Reset", BootEndName (Why), Value);
   if (mResetJump == nullptr) {
     FirmwareAssert ("reset outside a boot: nothing runs this processor");
   }
@@ -61,10 +94,10 @@ BootRunner::RunBoot (const BootScript &Script)
   BootRecord  Boot;
   EFI_STATUS  EntryStatus = EFI_SUCCESS;
 
-  mBoard.ResetPlatformState ();
+  mStartBoot ();
   Boot.Number     = ++mBootNumber;
-  Boot.TraceBegin = mBoard.Trace ().size ();
-  mBoard.Record ("Boot", "boot " + std::to_string (Boot.Number), Boot.Number);
+  Boot.TraceBegin = mTrace.Size ();
+  mTrace.Record ("Boot", "boot " + std::to_string (Boot.Number), Boot.Number);
 
   Boot.End = RunUntilReset (
                [&]() {
@@ -72,16 +105,17 @@ BootRunner::RunBoot (const BootScript &Script)
                    Script.BeforeEntry ();
                  }
 
-                 mBoard.Image ().Load ();
-                 EntryStatus = mBoard.Image ().EntryPoint ()(mBoard.ImageHandle (), mBoard.SystemTable ());
-                 mBoard.Record ("EntryPointReturned", StatusName (EntryStatus), 0, 0, EntryStatus);
+                 mDriver.Load ();
+                 EntryStatus = mDriver.Functions ().EntryPoint (mDriver.Image ().Handle (), mTables.SystemTable ());
+                 mTrace.Record ("EntryPointReturned", StatusName (EntryStatus), 0, 0, EntryStatus);
                  if (Script.InstallIpmiTransport) {
-                   mBoard.InstallProtocol (gIpmiTransportProtocolGuid, mBoard.Bmc ().Transport ());
+                   VOID  *Interface = (Script.IpmiTransport != nullptr) ? Script.IpmiTransport : mTransport.Interface ();
+                   mProtocols.Install (gIpmiTransportProtocolGuid, Interface, nullptr);
                  }
 
                  if (Script.InstallTriggerProtocol) {
                    static UINT8  TriggerInterface;
-                   mBoard.InstallProtocol (gBootHookTriggerProtocolGuid, &TriggerInterface);
+                   mProtocols.Install (gBootHookTriggerProtocolGuid, &TriggerInterface, nullptr);
                  }
 
                  if (Script.AfterHooks) {
@@ -89,14 +123,14 @@ BootRunner::RunBoot (const BootScript &Script)
                  }
 
                  if (Script.SignalReadyToBoot) {
-                   mBoard.SignalReadyToBoot ();
+                   SignalReadyToBoot ();
                  }
                }
                );
   Boot.ResetValue  = (Boot.End == BootEnd::ResetByPortCf9) ? mResetValue : 0;
   Boot.EntryStatus = EntryStatus;
-  mBoard.Record ("BootEnded", BootEndName (Boot.End), static_cast<UINT64>(Boot.End));
-  Boot.TraceEnd = mBoard.Trace ().size ();
+  mTrace.Record ("BootEnded", BootEndName (Boot.End), static_cast<UINT64>(Boot.End));
+  Boot.TraceEnd = mTrace.Size ();
   return Boot;
 }
 

@@ -3,8 +3,8 @@
 **/
 
 #include "Chipset.h"
-#include "Names.h"
-#include "TraceLog.h"
+#include "Core/Names.h"
+#include "Core/TraceLog.h"
 
 namespace Emu {
 

@@ -1,18 +1,24 @@
 /** @file
-  An emulated BMC behind an emulated IPMI transport.
+  The emulated BMC, as any IPMI transport shape reaches it.
 
   The BMC serves Read FRU Data and Write FRU Data of the Storage network
   function on FRU devices of any size and contents, with write-protected
   ranges, and answers every other request "invalid command". Faults can be
   scripted for the next requests: busy replies, completion codes, transport
   errors, short, over-long or empty replies, or any raw reply. Every request
-  is recorded.
+  is recorded while the trace records.
+
+  A transport (BmcTransport.h) checks its own arguments and sizes and hands
+  each exchange over as an IpmiCall; the BMC takes the fault that applies,
+  answers, and tells the transport which reply to deliver.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMULATED_BMC_H_
 #define EMULATED_BMC_H_
 
-#include <Protocol/IpmiTransport.h>
+#include <Uefi.h>
 
 #include <deque>
 #include <map>
@@ -20,7 +26,7 @@
 
 namespace Emu {
 
-class EmulatedBoard;
+class TraceLog;
 using Bytes = std::vector<UINT8>;
 
 ///
@@ -47,25 +53,31 @@ struct BmcRequest {
   UINT8       Lun = 0;
   UINT8       Command = 0;
   Bytes       Data;
-  UINT8       Capacity = 0;
+  UINT32      Capacity = 0;
   const VOID *This = nullptr;
   EFI_STATUS  Status = EFI_SUCCESS;    ///< what the transport returned
   Bytes       Response;                ///< what the transport put in the response buffer
 };
 
+///
+/// One exchange as a transport hands it over.
+///
+struct IpmiCall {
+  const VOID   *This = nullptr;       ///< the interface called, as recorded
+  bool          Valid = true;         ///< false: the transport refused its arguments
+  UINT8         NetFunction = 0;
+  UINT8         Lun = 0;
+  UINT8         Command = 0;
+  const UINT8  *Data = nullptr;
+  size_t        DataSize = 0;
+  size_t        Capacity = 0;         ///< response bytes the caller has room for
+};
+
 class EmulatedBmc {
 public:
-  explicit EmulatedBmc (EmulatedBoard &Board);
-  ~EmulatedBmc ();
+  explicit EmulatedBmc (TraceLog &Log) : mTrace (Log) {}
   EmulatedBmc (const EmulatedBmc &) = delete;
   EmulatedBmc &operator= (const EmulatedBmc &) = delete;
-
-  IPMI_TRANSPORT_PROTOCOL *Transport () { return &mTransport; }
-
-  ///
-  /// The BMC behind one of the transport interfaces, or nullptr.
-  ///
-  static EmulatedBmc      *OwnerOf (const IPMI_TRANSPORT_PROTOCOL *Interface);
 
   void         SetFruDevice (UINT8 DeviceId, const Bytes &Contents) { mFru[DeviceId] = Contents; }
   Bytes       &Fru (UINT8 DeviceId) { return mFru[DeviceId]; }
@@ -95,18 +107,20 @@ public:
   void         ClearRequests () { mRequests.clear (); }
 
   ///
-  /// Serve one request as the transport hands it over.
+  /// Serve one exchange: count it, take the fault that applies (an invalid
+  /// call takes one too), answer and record it. A reply longer than the
+  /// capacity is EFI_BUFFER_TOO_SMALL. *Response is the reply the transport
+  /// delivers (possibly empty), or nullptr when it delivers none.
   ///
-  EFI_STATUS   Send (IPMI_TRANSPORT_PROTOCOL *This, UINT8 NetFunction, UINT8 Lun, UINT8 Command, const UINT8 *CommandData, UINT8 CommandDataSize, UINT8 *ResponseData, UINT8 *ResponseDataSize);
+  EFI_STATUS   Exchange (const IpmiCall &Call, const Bytes **Response);
 
 private:
   void         Serve (UINT8 NetFunction, UINT8 Command, const UINT8 *Data, size_t DataSize, const BmcFault *Fault, Bytes &Reply);
   bool         IsWriteProtected (UINT8 DeviceId, UINT32 Offset, UINT32 Length) const;
 
-  EmulatedBoard                 &mBoard;
-  static std::map<const IPMI_TRANSPORT_PROTOCOL *, EmulatedBmc *> &Owners ();
+  void         Note (const IpmiCall &Call, EFI_STATUS Status);
 
-  IPMI_TRANSPORT_PROTOCOL       mTransport;
+  TraceLog                      &mTrace;
   std::map<UINT8, Bytes>        mFru;
   struct Range { UINT8 Device; UINT32 Offset; UINT32 Length; };
   std::vector<Range>            mProtected;

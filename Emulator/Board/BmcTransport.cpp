@@ -1,0 +1,103 @@
+/** @file
+  The emulated IPMI transport with one-byte sizes.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "BmcTransport.h"
+#include "EmulatedBmc.h"
+#include "Core/FirmwareAssert.h"
+
+#include <cstring>
+#include <map>
+
+namespace Emu {
+
+namespace {
+
+///
+/// Which transport owns which interface: the entry point below has only the
+/// interface pointer to go by.
+///
+std::map<const IPMI_TRANSPORT_PROTOCOL *, BmcTransport *> &
+Owners ()
+{
+  static std::map<const IPMI_TRANSPORT_PROTOCOL *, BmcTransport *>  Table;
+
+  return Table;
+}
+
+EFI_STATUS EFIAPI
+TransportSend (
+  IPMI_TRANSPORT_PROTOCOL  *This,
+  UINT8                    NetFunction,
+  UINT8                    Lun,
+  UINT8                    Command,
+  UINT8                    *CommandData,
+  UINT8                    CommandDataSize,
+  UINT8                    *ResponseData,
+  UINT8                    *ResponseDataSize
+  )
+{
+  auto  Owner = Owners ().find (This);
+
+  if (Owner == Owners ().end ()) {
+    FirmwareAssert ("IPMI transport called through an interface no BMC owns");
+  }
+
+  return Owner->second->Send (This, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+}
+
+}  // namespace
+
+BmcTransport::BmcTransport (EmulatedBmc &Bmc)
+  : mBmc (Bmc)
+{
+  mInterface.Revision        = 0x0000000100000000ULL;
+  mInterface.SendIpmiCommand = TransportSend;
+  Owners ()[&mInterface]     = this;
+}
+
+BmcTransport::~BmcTransport ()
+{
+  Owners ().erase (&mInterface);
+}
+
+EFI_STATUS
+BmcTransport::Send (
+  IPMI_TRANSPORT_PROTOCOL  *This,
+  UINT8                    NetFunction,
+  UINT8                    Lun,
+  UINT8                    Command,
+  const UINT8              *CommandData,
+  UINT8                    CommandDataSize,
+  UINT8                    *ResponseData,
+  UINT8                    *ResponseDataSize
+  )
+{
+  IpmiCall     Call;
+  const Bytes  *Response = nullptr;
+
+  Call.This        = This;
+  Call.Valid       = (This == &mInterface) && (ResponseData != nullptr) && (ResponseDataSize != nullptr) &&
+                     ((CommandDataSize == 0) || (CommandData != nullptr));
+  Call.NetFunction = NetFunction;
+  Call.Lun         = Lun;
+  Call.Command     = Command;
+  Call.Data        = CommandData;
+  Call.DataSize    = CommandDataSize;
+  Call.Capacity    = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
+
+  EFI_STATUS  Status = mBmc.Exchange (Call, &Response);
+  if (Response != nullptr) {
+    if (!Response->empty ()) {
+      std::memcpy (ResponseData, Response->data (), Response->size ());
+    }
+
+    *ResponseDataSize = static_cast<UINT8>(Response->size ());
+  }
+
+  return Status;
+}
+
+}
