@@ -32,30 +32,11 @@ BootEndName (BootEnd End)
   return "?";
 }
 
-BootRunner::BootRunner (
-  TraceLog                &Log,
-  FirmwareTables          &Tables,
-  ProtocolDatabase        &Protocols,
-  EventEngine             &Events,
-  TavriDxeImage           &Driver,
-  BmcTransport            &Transport,
-  std::function<void ()>  StartBoot
-  )
-  : mTrace (Log),
-    mTables (Tables),
-    mProtocols (Protocols),
-    mEvents (Events),
-    mDriver (Driver),
-    mTransport (Transport),
-    mStartBoot (std::move (StartBoot))
-{
-}
-
 void
 BootRunner::SignalReadyToBoot ()
 {
-  mTrace.Record ("SignalReadyToBoot", "group " + GuidName (gEfiEventReadyToBootGuid));
-  mEvents.SignalGroup (gEfiEventReadyToBootGuid);
+  mParts.Trace.Record ("SignalReadyToBoot", "group " + GuidName (gEfiEventReadyToBootGuid));
+  mParts.Events.SignalGroup (gEfiEventReadyToBootGuid);
 }
 
 void
@@ -63,7 +44,7 @@ BootRunner::EndBootByReset (BootEnd Why, UINT8 Value)
 {
   mResetWhy   = Why;
   mResetValue = Value;
-  mTrace.Record ("Reset", BootEndName (Why), Value);
+  mParts.Trace.Record ("Reset", BootEndName (Why), Value);
   if (mResetJump == nullptr) {
     FirmwareAssert ("reset outside a boot: nothing runs this processor");
   }
@@ -94,10 +75,10 @@ BootRunner::RunBoot (const BootScript &Script)
   BootRecord  Boot;
   EFI_STATUS  EntryStatus = EFI_SUCCESS;
 
-  mStartBoot ();
+  mParts.StartBoot ();
   Boot.Number     = ++mBootNumber;
-  Boot.TraceBegin = mTrace.Size ();
-  mTrace.Record ("Boot", "boot " + std::to_string (Boot.Number), Boot.Number);
+  Boot.TraceBegin = mParts.Trace.Size ();
+  mParts.Trace.Record ("Boot", "boot " + std::to_string (Boot.Number), Boot.Number);
 
   Boot.End = RunUntilReset (
                [&]() {
@@ -105,17 +86,17 @@ BootRunner::RunBoot (const BootScript &Script)
                    Script.BeforeEntry ();
                  }
 
-                 mDriver.Load ();
-                 EntryStatus = mDriver.Functions ().EntryPoint (mDriver.Image ().Handle (), mTables.SystemTable ());
-                 mTrace.Record ("EntryPointReturned", StatusName (EntryStatus), 0, 0, EntryStatus);
+                 mParts.Driver.Load ();
+                 EntryStatus = mParts.Driver.Functions ().EntryPoint (mParts.Driver.Image ().Handle (), mParts.Tables.SystemTable ());
+                 mParts.Trace.Record ("EntryPointReturned", StatusName (EntryStatus), 0, 0, EntryStatus);
                  if (Script.InstallIpmiTransport) {
-                   VOID  *Interface = (Script.IpmiTransport != nullptr) ? Script.IpmiTransport : mTransport.Interface ();
-                   mProtocols.Install (gIpmiTransportProtocolGuid, Interface, nullptr);
+                   VOID  *Interface = (Script.IpmiTransport != nullptr) ? Script.IpmiTransport : mParts.Transport.Interface ();
+                   mParts.Protocols.Install (gIpmiTransportProtocolGuid, Interface, nullptr);
                  }
 
                  if (Script.InstallTriggerProtocol) {
                    static UINT8  TriggerInterface;
-                   mProtocols.Install (gBootHookTriggerProtocolGuid, &TriggerInterface, nullptr);
+                   mParts.Protocols.Install (gBootHookTriggerProtocolGuid, &TriggerInterface, nullptr);
                  }
 
                  if (Script.AfterHooks) {
@@ -129,8 +110,8 @@ BootRunner::RunBoot (const BootScript &Script)
                );
   Boot.ResetValue  = (Boot.End == BootEnd::ResetByPortCf9) ? mResetValue : 0;
   Boot.EntryStatus = EntryStatus;
-  mTrace.Record ("BootEnded", BootEndName (Boot.End), static_cast<UINT64>(Boot.End));
-  Boot.TraceEnd = mTrace.Size ();
+  mParts.Trace.Record ("BootEnded", BootEndName (Boot.End), static_cast<UINT64>(Boot.End));
+  Boot.TraceEnd = mParts.Trace.Size ();
   return Boot;
 }
 

@@ -63,15 +63,20 @@ struct BootRecord {
 
 class BootRunner {
 public:
-  BootRunner (
-    TraceLog                      &Log,
-    FirmwareTables                &Tables,
-    ProtocolDatabase              &Protocols,
-    EventEngine                   &Events,
-    TavriDxeImage                 &Driver,
-    BmcTransport                  &Transport,
-    std::function<void ()>        StartBoot
-    );
+  ///
+  /// What a boot touches.
+  ///
+  struct Parts {
+    TraceLog                &Trace;
+    FirmwareTables          &Tables;
+    ProtocolDatabase        &Protocols;
+    EventEngine             &Events;
+    TavriDxeImage           &Driver;
+    BmcTransport            &Transport;       ///< installed unless the script names another interface
+    std::function<void ()>  StartBoot;        ///< what the board does to start a new boot
+  };
+
+  explicit BootRunner (Parts Given) : mParts (std::move (Given)) {}
 
   ///
   /// Run one boot: start the board afresh, load a fresh image of the driver,
@@ -102,13 +107,7 @@ public:
   [[noreturn]] void        EndBootByReset (BootEnd Why, UINT8 Value);
 
 private:
-  TraceLog                &mTrace;
-  FirmwareTables          &mTables;
-  ProtocolDatabase        &mProtocols;
-  EventEngine             &mEvents;
-  TavriDxeImage           &mDriver;
-  BmcTransport            &mTransport;
-  std::function<void ()>  mStartBoot;
+  Parts          mParts;
   std::jmp_buf   *mResetJump = nullptr;
   BootEnd        mResetWhy = BootEnd::Completed;
   UINT8          mResetValue = 0;

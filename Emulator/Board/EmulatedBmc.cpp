@@ -21,6 +21,18 @@ namespace {
 
 constexpr UINT8  COMP_CODE_REQUEST_LENGTH_INVALID = 0xC7;
 
+BmcFault
+MakeFault (BmcFault::Kind What, UINT8 Value, EFI_STATUS Status, UINT8 ForCommand)
+{
+  BmcFault  Fault;
+
+  Fault.What       = What;
+  Fault.Value      = Value;
+  Fault.Status     = Status;
+  Fault.ForCommand = ForCommand;
+  return Fault;
+}
+
 std::string
 HexBytes (const Bytes &Data)
 {
@@ -46,57 +58,35 @@ void
 EmulatedBmc::QueueCompletionCode (UINT8 Code, unsigned Times, UINT8 ForCommand)
 {
   for (unsigned Index = 0; Index < Times; Index++) {
-    BmcFault  Fault;
-    Fault.What       = BmcFault::Kind::CompletionCode;
-    Fault.Value      = Code;
-    Fault.ForCommand = ForCommand;
-    Queue (Fault);
+    Queue (MakeFault (BmcFault::Kind::CompletionCode, Code, EFI_SUCCESS, ForCommand));
   }
 }
 
 void
 EmulatedBmc::QueueTransportError (EFI_STATUS Status, UINT8 ForCommand)
 {
-  BmcFault  Fault;
-
-  Fault.What       = BmcFault::Kind::TransportError;
-  Fault.Status     = Status;
-  Fault.ForCommand = ForCommand;
-  Queue (Fault);
+  Queue (MakeFault (BmcFault::Kind::TransportError, 0, Status, ForCommand));
 }
 
 void
 EmulatedBmc::QueueCountField (UINT8 Count, UINT8 ForCommand)
 {
-  BmcFault  Fault;
-
-  Fault.What       = BmcFault::Kind::CountField;
-  Fault.Value      = Count;
-  Fault.ForCommand = ForCommand;
-  Queue (Fault);
+  Queue (MakeFault (BmcFault::Kind::CountField, Count, EFI_SUCCESS, ForCommand));
 }
 
 void
 EmulatedBmc::QueueShortRead (UINT8 Count)
 {
-  BmcFault  Fault;
-
-  Fault.What       = BmcFault::Kind::ShortRead;
-  Fault.Value      = Count;
-  Fault.ForCommand = IPMI_STORAGE_READ_FRU_DATA;
-  Queue (Fault);
+  Queue (MakeFault (BmcFault::Kind::ShortRead, Count, EFI_SUCCESS, IPMI_STORAGE_READ_FRU_DATA));
 }
 
 void
 EmulatedBmc::QueueRaw (const Bytes &Reply, EFI_STATUS Status, UINT8 ForCommand)
 {
-  BmcFault  Fault;
+  BmcFault  Fault = MakeFault (BmcFault::Kind::Raw, 0, Status, ForCommand);
 
-  Fault.What       = BmcFault::Kind::Raw;
-  Fault.Reply      = Reply;
-  Fault.Status     = Status;
-  Fault.ForCommand = ForCommand;
-  Queue (Fault);
+  Fault.Reply = Reply;
+  Queue (std::move (Fault));
 }
 
 bool

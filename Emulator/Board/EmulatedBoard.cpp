@@ -18,7 +18,7 @@ EmulatedBoard::EmulatedBoard (const std::string &ModulePath)
     Bmc (Trace),
     Transport (Bmc),
     Driver (ModulePath),
-    Runner (Trace, Tables, Protocols, Events, Driver, Transport, [this]() { ResetPlatformState (); }),
+    Runner ({ Trace, Tables, Protocols, Events, Driver, Transport, [this]() { ResetPlatformState (); } }),
     mHostCpu (Cpu, Chip)
 {
   ResetPlatformState ();

@@ -148,6 +148,26 @@ TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc
   EXPECT_DEATH ({ EmulatedBoard First; EmulatedBoard Second; }, "second emulated");
 
   //
+  // Each of the two seams a driver image reaches without naming a board
+  // refuses a second live piece on its own: the firmware tables, and the
+  // processor and chipset behind the host platform layer.
+  //
+  EXPECT_DEATH ({
+    EmulatedBoard     First;
+    EventEngine       Events (First.Trace, First.Faults);
+    ProtocolDatabase  Protocols (First.Trace, First.Faults, Events);
+    VariableStore     Variables (First.Trace, First.Faults, Events);
+    FirmwareTables    Second (First.Trace, Events, Protocols, Variables, nullptr);
+  }, "second emulated firmware");
+  EXPECT_DEATH ({
+    EmulatedBoard  First;
+    Processor      Cpu (First.Trace);
+    Chipset        Chip (First.Trace, nullptr);
+    HostCpu        Second (Cpu, Chip);
+  }, "second emulated board");
+  EXPECT_DEATH ({ EmulatedBoard Board; Board.Driver.Functions (); }, "before the driver image was loaded");
+
+  //
   // A transport outlives its board: a call through it must not reach the
   // next board's BMC.
   //
@@ -163,6 +183,61 @@ TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc
   UINT8          ResponseSize = sizeof (Response);
   EXPECT_DEATH (Stale.SendIpmiCommand (&Stale, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &ResponseSize), "no BMC owns");
   EXPECT_TRUE (Second.Bmc.Requests ().empty ());
+}
+
+TEST (EmulatedFirmware, CoreServesADriverWithoutABoard) {
+  //
+  // The firmware half alone: its services work and ResetSystem goes to the
+  // handler it was given, traced first.
+  //
+  TraceLog          Trace;
+  FaultPlan         Faults;
+  EventEngine       Events (Trace, Faults);
+  ProtocolDatabase  Protocols (Trace, Faults, Events);
+  VariableStore     Variables (Trace, Faults, Events);
+  EFI_RESET_TYPE    ResetType = EfiResetShutdown;
+  FirmwareTables    Tables (Trace, Events, Protocols, Variables, [&ResetType](EFI_RESET_TYPE Type, EFI_STATUS) { ResetType = Type; });
+  EFI_SYSTEM_TABLE  *St   = Tables.SystemTable ();
+  EFI_EVENT         Event = nullptr;
+  UINT8             Interface;
+  VOID              *Found = nullptr;
+
+  ASSERT_EQ (St->BootServices->CreateEvent (EVT_NOTIFY_SIGNAL, TPL_CALLBACK, CountNotify, nullptr, &Event), EFI_SUCCESS);
+  EXPECT_EQ (Events.LiveCount (), 1u);
+  Protocols.Install (TestProtocol, &Interface);
+  EXPECT_EQ (St->BootServices->LocateProtocol (const_cast<EFI_GUID *>(&TestProtocol), nullptr, &Found), EFI_SUCCESS);
+  EXPECT_EQ (Found, &Interface);
+  St->RuntimeServices->ResetSystem (EfiResetCold, EFI_SUCCESS, 0, nullptr);
+  EXPECT_EQ (ResetType, EfiResetCold);
+  EXPECT_EQ (Trace.Count ("ResetSystem"), 1u);
+
+  //
+  // The HOB list is in the configuration table from the next boot on.
+  //
+  Tables.SetHobList (HobListBuilder ().End ().Data ());
+  EXPECT_EQ (St->NumberOfTableEntries, 0u);
+  Tables.ResetConfigurationTables ();
+  ASSERT_EQ (St->NumberOfTableEntries, 1u);
+  EXPECT_EQ (St->ConfigurationTable[0].VendorTable, Tables.HobList ());
+}
+
+TEST (EmulatedBoard, ABootCanInstallASecondTransportBesideTheBoardsOwn) {
+  //
+  // Another BMC behind another transport, installed by the boot script in
+  // place of the board's: the driver's commands all reach it.
+  //
+  EmulatedBoard  Board;
+  EmulatedBmc    OtherBmc (Board.Trace);
+  BmcTransport   Other (OtherBmc);
+  BootScript     Script;
+
+  Board.Cpu.SetMsr (0xCE, 0x20ull << 8);
+  OtherBmc.SetFruDevice (0, Bytes (256, 0x6B));
+  Script.IpmiTransport = Other.Interface ();
+  Board.Runner.RunBoots (Script);
+  EXPECT_TRUE (Board.Bmc.Requests ().empty ());
+  ASSERT_FALSE (OtherBmc.Requests ().empty ());
+  EXPECT_EQ (OtherBmc.Requests ().front ().This, Other.Interface ());
 }
 
 TEST (EmulatedBoard, VariableStoreSemanticsAndFaults) {
