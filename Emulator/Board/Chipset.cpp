@@ -1,5 +1,7 @@
 /** @file
   The emulated chipset: CMOS banks and the reset control register.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "Chipset.h"

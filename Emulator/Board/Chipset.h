@@ -3,6 +3,8 @@
   the standard CMOS bank (index 0x70, data 0x71), the extended CMOS bank
   (index 0x72, data 0x73) and the reset control register at 0xCF9. Every
   other port reads 0xFF and ignores writes.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_CHIPSET_H_

@@ -1,5 +1,7 @@
 /** @file
   The emulated processor: MSRs, the time-stamp counter and PAUSE.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "Processor.h"

@@ -6,6 +6,8 @@
   ticks costs T / step readings of host time whatever T stands for in real
   time: with the default step of 1,000,000 ticks, a 30 ms wait at ratio 0x20
   (96,000,000 ticks) is 96 readings.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_PROCESSOR_H_

@@ -1,5 +1,7 @@
 /** @file
   The emulated firmware's events and task priority levels.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "EventEngine.h"

@@ -8,6 +8,8 @@
   above the TPL it allows, an event of an invalid type or notify TPL, and any
   use of an event after CloseEvent. A closed event is kept, poisoned, until
   the next boot, so its handle can never be mistaken for a new event.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_EVENT_ENGINE_H_

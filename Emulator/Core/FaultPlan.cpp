@@ -1,5 +1,7 @@
 /** @file
   Failures the firmware services are told to give the driver.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FaultPlan.h"

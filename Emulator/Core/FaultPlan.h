@@ -9,6 +9,8 @@
 
   An error status changes nothing; a warning lets the call do its work and
   then returns the warning.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_FAULT_PLAN_H_

@@ -1,5 +1,7 @@
 /** @file
   Builds HOB lists.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "HobListBuilder.h"

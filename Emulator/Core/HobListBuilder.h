@@ -1,6 +1,8 @@
 /** @file
   Builds a HOB list the way earlier boot phases leave one: a sequence of
   HOBs, each 8-byte aligned, closed by an end-of-list HOB.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_HOB_LIST_BUILDER_H_

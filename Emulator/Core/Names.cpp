@@ -1,5 +1,7 @@
 /** @file
   Readable names for status codes, GUIDs, numbers and UCS-2 names.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "Names.h"

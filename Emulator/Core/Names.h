@@ -1,6 +1,8 @@
 /** @file
   How the emulated board names what it sees: status codes, GUIDs, numbers and
   UCS-2 names as readable text, and the byte-string key of a GUID.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_NAMES_H_

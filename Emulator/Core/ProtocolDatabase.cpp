@@ -1,5 +1,7 @@
 /** @file
   The emulated firmware's handle and protocol database.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "ProtocolDatabase.h"

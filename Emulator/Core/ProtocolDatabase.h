@@ -6,6 +6,8 @@
   the notify functions before it returns. Protocol services stop the
   processor when called above TPL_NOTIFY, where EDK2's protocol lock would
   ASSERT.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_PROTOCOL_DATABASE_H_

@@ -1,5 +1,7 @@
 /** @file
   The board's trace.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "TraceLog.h"

@@ -1,6 +1,8 @@
 /** @file
   The board's trace: everything the driver did, as the board saw it, in the
   order it happened.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_TRACE_LOG_H_

@@ -1,5 +1,7 @@
 /** @file
   The emulated firmware's UEFI variable store.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "VariableStore.h"

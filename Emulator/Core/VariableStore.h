@@ -10,6 +10,8 @@
   fit is EFI_OUT_OF_RESOURCES). A variable the platform has locked answers
   EFI_WRITE_PROTECTED. The services stop the processor when called above
   TPL_CALLBACK.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EMU_VARIABLE_STORE_H_

@@ -2,6 +2,8 @@
   Host implementation of the processor and chipset operations: each one is
   handed to the emulated board, which plays the processor, the chipset and
   their ports.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/BaseLib.h>

@@ -5,6 +5,8 @@
   attributes passed back, and the arguments of every event the driver makes.
   A wrong constant in a header changes the driver and any test built from that
   header alike; these tests do not move with it.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

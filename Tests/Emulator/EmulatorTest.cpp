@@ -4,6 +4,8 @@
   limits and injected faults, the chipset's ports and the reset that ends a
   boot; and the firmware's strictness, which stops the program where a DEBUG
   build of EDK2 would ASSERT.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """TavriRun fed with a board team's own files: FRU images, setup variables
 (raw and in efivarfs layout), IIO source HOB data and the run options; and
 every bad command line or file ending in one line and exit status 2."""

@@ -1,6 +1,8 @@
 /** @file
   The driver frame on the emulated board: entry point, event wiring, hook
   lists and the HOB list lookup.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

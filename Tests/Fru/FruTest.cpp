@@ -1,6 +1,8 @@
 /** @file
   FRU access over IPMI against the emulated BMC: chunking, short and
   over-long replies, busy waits, refusals and the counts returned.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

@@ -13,6 +13,8 @@
   EFI_INVALID_PARAMETER leaves count 0, the sends are bounded by four per byte
   asked (each chunk moves at least one byte or ends the call), and only the
   documented statuses come back.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

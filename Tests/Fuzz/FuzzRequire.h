@@ -1,6 +1,8 @@
 /** @file
   The fuzz targets' invariant check: a broken invariant aborts, so libFuzzer
   keeps the input that broke it.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FUZZ_REQUIRE_H_

@@ -12,6 +12,8 @@
 
   Checked: both hooks return (libFuzzer's timeout catches a hang), nothing is
   read outside the list, and a variable is written only with its exact size.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

@@ -1,6 +1,8 @@
 /** @file
   The walk to the IIO source HOB past decoys, and the HOB list the entry point
   caches: what the IIO import finds in lists earlier phases really leave.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

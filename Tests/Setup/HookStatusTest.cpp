@@ -1,6 +1,8 @@
 /** @file
   What each IPMI-ready hook returns, called directly after a boot, and the
   list going on when a hook fails: the statuses callers and logs can rely on.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

@@ -1,6 +1,8 @@
 /** @file
   The setup fix-ups across boots on the emulated board: the power-management
   preset's two-boot cycle, the IIO import and the CMOS boot marker.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

@@ -7,6 +7,8 @@
   the run must reach a completed boot, and clean boots after it must end
   where a clean run ends. A crash, a firmware ASSERT, a sanitizer report or
   a hang stops the program and names the case.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "SweepScenario.h"

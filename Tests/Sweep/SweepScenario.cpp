@@ -1,5 +1,7 @@
 /** @file
   The sweep's board, its rules and its case guard.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "SweepScenario.h"

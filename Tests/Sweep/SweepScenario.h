@@ -7,6 +7,8 @@
   source HOB, a BMC with FRU device 0, the trigger protocol installed and
   ready-to-boot signalled. A clean run is two boots: a preset reset, then a
   boot that goes on to the OS loader.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef SWEEP_SCENARIO_H_
