@@ -217,14 +217,21 @@ TEST (FruSet, ReLaysTheAreaAndKeepsEverythingElse) {
   EXPECT_EQ (FirstError (Data).Status, FruOk);
   EXPECT_TRUE (std::equal (Data.begin (), Data.begin () + Data[3] * 8, Before.begin ())) << "header and chassis untouched";
 
-  // Shorter again: the bytes the area no longer uses are cleared.
+  // Shorter again: the area keeps its length, the bytes the field no longer
+  // uses become padding after the 0xC1.
+  UINT8  Length = Data[Data[3] * 8 + 1];
   ASSERT_EQ (Set (Data, "board.serial", "S2"), FruOk);
   EXPECT_TRUE (Print (Data).Has ("board.serial: S2"));
   EXPECT_EQ (FirstError (Data).Status, FruOk);
-  size_t  End = Data[3] * 8 + Data[Data[3] * 8 + 1] * 8;
-  for (size_t Index = End; Index < Data[4] * 8u; Index++) {
-    EXPECT_EQ (Data[Index], 0) << Index;
+  EXPECT_EQ (Data[Data[3] * 8 + 1], Length);
+  size_t  Last = Data[3] * 8 + Length * 8 - 1;
+  size_t  Index = Last;
+  while (Data[Index - 1] == 0) {
+    Index--;
   }
+
+  EXPECT_EQ (Data[Index - 1], FRU_END_OF_FIELDS);
+  EXPECT_GE (Last - Index, 20u) << "the 20 bytes the serial gave up are padding";
 
   ASSERT_EQ (Set (Data, "chassis.type", "0x11"), FruOk);
   ASSERT_EQ (Set (Data, "board.mfg_date", "2025-03-04 05:06"), FruOk);
@@ -235,15 +242,17 @@ TEST (FruSet, ReLaysTheAreaAndKeepsEverythingElse) {
 }
 
 TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
-  Bytes      Data = Image ({ {}, Chassis (), Board (), Product () }, 512);
+  // No byte after the product area: the board area cannot grow.
+  Bytes      Data = Image ({ {}, Chassis (), Board (), Product () });
   Bytes      Before = Data;
   FRU_ERROR  Error;
 
   EXPECT_EQ (Set (Data, "board.serial", "A-SERIAL-NUMBER-THAT-NEEDS-MORE-ROOM", &Error), FruErrNoRoom);
   EXPECT_EQ (Error.Area, FruAreaBoard);
-  // 6 fixed bytes, fields of 6, 7, 37, 5 and 4 bytes, 0xC1, padding, checksum.
-  EXPECT_EQ (Error.Offset, Data[3] * 8u + 72u);
-  EXPECT_EQ (Error.Limit, Data[4] * 8u);
+  // 6 fixed bytes, fields of 6, 7, 37, 5 and 4 bytes, 0xC1, padding, checksum:
+  // 72 bytes, so the product area would move up by the 32 the board lacks.
+  EXPECT_EQ (Error.Offset, Data.size () + (Data[3] * 8u + 72u - Data[4] * 8u));
+  EXPECT_EQ (Error.Limit, Data.size ());
   EXPECT_EQ (Set (Data, "chassis.custom2", "x1", &Error), FruErrFieldMissing);
   EXPECT_EQ (Set (Data, "board.serial", std::string (64, 'x').c_str ()), FruErrBadValue);
   EXPECT_EQ (Set (Data, "board.serial", "a"), FruErrBadValue);

@@ -4,7 +4,10 @@
     frutool print FILE                 every field as `name: value`
     frutool verify FILE                header, areas and checksums
     frutool dump FILE [OFFSET [LENGTH]] hex dump
-    frutool set FILE NAME VALUE        set one field, rewrite the file
+    frutool set [--size N] FILE NAME VALUE
+                                       set one field, rewrite the file; the
+                                       areas after it move when it grows, up
+                                       to N bytes (default: the file's size)
 
   Exit status: 0 when the image passes every check (and the change was
   made), 1 when it does not, 2 for a usage error, 3 when a file cannot be
@@ -43,7 +46,7 @@ Usage (
     "usage: frutool print FILE\n"
     "       frutool verify FILE\n"
     "       frutool dump FILE [OFFSET [LENGTH]]\n"
-    "       frutool set FILE NAME VALUE\n");
+    "       frutool set [--size N] FILE NAME VALUE\n");
   return EXIT_USAGE;
 }
 
@@ -124,7 +127,8 @@ Set (
   if (FruSetValue (Image.data (), Image.size (), &Name, Value, &Change, &Error) != FruOk) {
     FruLineReset (&Line);
     FruLineAddError (&Line, &Error);
-    std::fprintf (stderr, "frutool: %s not set: %s\n", NameText, Line.Text);
+    std::fprintf (stderr, "frutool: %s not set: %s%s\n", NameText, Line.Text,
+      ((Error.Status == FruErrNoRoom) && (Error.Limit == Image.size ())) ? " (--size N names a larger device)" : "");
     return EXIT_BAD_IMAGE;
   }
 
@@ -132,8 +136,13 @@ Set (
     return EXIT_IO;
   }
 
-  std::printf ("%s set: %s area at 0x%04X re-laid, %u bytes rewritten\n", NameText, FruAreaName (Name.Area),
-    Change.Start, Change.Length);
+  if (Change.Start == 0) {
+    std::printf ("%s set: %s area grown, the areas after it moved up; 0x0000-0x%04X rewritten\n", NameText,
+      FruAreaName (Name.Area), Change.Length);
+  } else {
+    std::printf ("%s set: %s area at 0x%04X re-laid, %u bytes rewritten\n", NameText, FruAreaName (Name.Area),
+      Change.Start, Change.Length);
+  }
   return 0;
 }
 
@@ -147,6 +156,22 @@ main (
 {
   if (Argc < 3) {
     return Usage ();
+  }
+
+  //
+  // set --size N: the device the file stands for is N bytes, so areas may
+  // grow past the end of the file.
+  //
+  UINT64  DeviceSize = 0;
+  if (FruStrEq (Argv[1], "set") && FruStrEq (Argv[2], "--size")) {
+    if ((Argc < 4) || !FruParseNumber (Argv[3], FRU_MAX_IMAGE_SIZE, &DeviceSize) || (DeviceSize < FRU_HEADER_SIZE)) {
+      std::fprintf (stderr, "frutool: --size takes a device size from %zu to %zu bytes\n", static_cast<size_t>(FRU_HEADER_SIZE), static_cast<size_t>(FRU_MAX_IMAGE_SIZE));
+      return EXIT_USAGE;
+    }
+
+    Argv[3] = Argv[1];
+    Argv   += 2;
+    Argc   -= 2;
   }
 
   const char          *Command = Argv[1];
@@ -193,6 +218,15 @@ main (
   }
 
   if (FruStrEq (Command, "set") && (Argc == 5)) {
+    if (DeviceSize != 0) {
+      if (DeviceSize < Image.size ()) {
+        std::fprintf (stderr, "frutool: %s has %zu bytes, more than --size %zu\n", Path, Image.size (), static_cast<size_t>(DeviceSize));
+        return EXIT_USAGE;
+      }
+
+      Image.resize (DeviceSize, 0);
+    }
+
     return Set (Path, Image, Argv[3], Argv[4]);
   }
 
