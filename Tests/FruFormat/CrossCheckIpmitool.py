@@ -143,8 +143,11 @@ def ipmitool_fields(text):
 
 def frutool_fields(text):
     fields = F.map_values(F.frutool_fields(text), to_ipmitool)
-    types = [RECORD_TYPES[t] for t in re.findall(r"^multirecord\.\d+: type 0x([0-9A-F]{2})", text, re.M)
-             if t in RECORD_TYPES]
+    # The record types of a list frutool found good throughout: ipmitool
+    # checks no checksum (CHECKSUMS), so a damaged list is not compared.
+    damaged = re.search(r"^multirecord\.\d+: (?!.*checksum ok)", text, re.M)
+    types = [RECORD_TYPES[t] for t in re.findall(r"^multirecord\.\d+\.type: 0x([0-9A-F]{2})", text, re.M)
+             if t in RECORD_TYPES and not damaged]
     if types:
         fields["multirecord.types"] = types
     return fields
