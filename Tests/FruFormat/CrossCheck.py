@@ -21,6 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import FruFields as F  # noqa: E402
 import FruImages as I  # noqa: E402
+import FruMade as M  # noqa: E402
 from FruFields import run  # noqa: E402
 
 KNOWN = {
@@ -32,6 +33,10 @@ KNOWN = {
     # A date of 0 means "unspecified"; ipmi-fru prints it as the epoch itself.
     ("edge-dates", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
     ("no-custom-early-end", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    # Made images without board.mfg_date carry date 0 too.
+    ("made-grown", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    ("made-minimal", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    ("made-sized", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
 }
 
 LABELS = {
@@ -238,8 +243,8 @@ def main():
     args = parser.parse_args()
     work = args.work or tempfile.mkdtemp(prefix="fru-cross-")
     os.makedirs(work, exist_ok=True)
-    problems = []
-    cases = I.corpus()
+    made, problems = M.made_images(args.frutool, work)
+    cases = I.corpus() + made
     compared = 0
     for name, data, expected in cases:
         compared += check_case(args.frutool, work, name, data, expected, problems)

@@ -27,6 +27,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "Qemu"))
 
 import FruFields as F  # noqa: E402
 import FruImages as I  # noqa: E402
+import FruMade as M  # noqa: E402
 import OpenIpmi as OI  # noqa: E402
 
 # Cases where only the fields frutool prints are compared, and why.
@@ -205,7 +206,8 @@ def main():
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="fru-cross-ipmitool-"))
     os.makedirs(work, exist_ok=True)
     os.environ["TZ"] = "UTC"
-    cases = I.corpus()
+    made, made_problems = M.made_images(args.frutool, work)
+    cases = I.corpus() + made
     devices = {}
     for fru_id, (name, data, _) in enumerate(cases):
         path = os.path.join(work, "fru%d-%s.bin" % (fru_id, name))
@@ -213,7 +215,7 @@ def main():
             f.write(data)
         devices[fru_id] = (path, len(data))
 
-    problems, notes, compared = [], [], 0
+    problems, notes, compared = made_problems, [], 0
     OI.exit_on_signals()
     with OI.IpmiSim(work, devices=devices) as sim:
         for fru_id, (name, _, expected) in enumerate(cases):

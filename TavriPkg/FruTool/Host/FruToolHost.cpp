@@ -8,6 +8,11 @@
                                        set one field, rewrite the file; the
                                        areas after it move when it grows, up
                                        to N bytes (default: the file's size)
+    frutool make DESCRIPTION OUT       an image from a `name = value` description
+    frutool diff A B                   the fields A and B hold differently
+
+  Exit status of make: 0 made, 1 the description is wrong; of diff: 0 the
+  same fields, 1 fields differ.
 
   Exit status: 0 when the image passes every check (and the change was
   made), 1 when it does not, 2 for a usage error, 3 when a file cannot be
@@ -22,11 +27,13 @@
 #include <Library/FruEdit.h>
 #include <Library/FruPrint.h>
 
+#include "FruToolCompose.h"
+
 namespace {
 
-constexpr int  EXIT_BAD_IMAGE = 1;
-constexpr int  EXIT_USAGE     = 2;
-constexpr int  EXIT_IO        = 3;
+constexpr int  EXIT_BAD_IMAGE = FRUTOOL_EXIT_BAD;
+constexpr int  EXIT_USAGE     = FRUTOOL_EXIT_USAGE;
+constexpr int  EXIT_IO        = FRUTOOL_EXIT_IO;
 
 VOID
 PrintTo (
@@ -46,7 +53,9 @@ Usage (
     "usage: frutool print FILE\n"
     "       frutool verify FILE\n"
     "       frutool dump FILE [OFFSET [LENGTH]]\n"
-    "       frutool set [--size N] FILE NAME VALUE\n");
+    "       frutool set [--size N] FILE NAME VALUE\n"
+    "       frutool make DESCRIPTION OUT\n"
+    "       frutool diff A B\n");
   return EXIT_USAGE;
 }
 
@@ -56,31 +65,7 @@ ReadImage (
   std::vector<UINT8>    &Image
   )
 {
-  FILE  *File = std::fopen (Path, "rb");
-
-  if (File == nullptr) {
-    std::fprintf (stderr, "frutool: cannot open %s: %s\n", Path, std::strerror (errno));
-    return false;
-  }
-
-  UINT8  Chunk[4096];
-  size_t Got;
-  while ((Got = std::fread (Chunk, 1, sizeof (Chunk), File)) > 0) {
-    Image.insert (Image.end (), Chunk, Chunk + Got);
-    if (Image.size () > FRU_MAX_IMAGE_SIZE) {
-      std::fprintf (stderr, "frutool: %s is larger than the %zu bytes a FRU device addresses\n", Path, static_cast<size_t>(FRU_MAX_IMAGE_SIZE));
-      std::fclose (File);
-      return false;
-    }
-  }
-
-  bool  Failed = std::ferror (File) != 0;
-  std::fclose (File);
-  if (Failed) {
-    std::fprintf (stderr, "frutool: cannot read %s\n", Path);
-  }
-
-  return !Failed;
+  return FruToolReadFile (Path, Image, FRU_MAX_IMAGE_SIZE);
 }
 
 bool
@@ -172,6 +157,14 @@ main (
     Argv[3] = Argv[1];
     Argv   += 2;
     Argc   -= 2;
+  }
+
+  if (FruStrEq (Argv[1], "make") || FruStrEq (Argv[1], "diff")) {
+    if (Argc != 4) {
+      return Usage ();
+    }
+
+    return FruStrEq (Argv[1], "make") ? FruToolMake (Argv[2], Argv[3]) : FruToolDiff (Argv[2], Argv[3]);
   }
 
   const char          *Command = Argv[1];
