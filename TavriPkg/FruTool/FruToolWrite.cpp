@@ -24,8 +24,15 @@ KeepFirstError (
   )
 {
   (VOID)Context;
-  if ((mFirstError.Length == 0) && (Text[0] == 'e') && (Text[1] == 'r')) {
-    FruLineAdd (&mFirstError, Text);
+  CONST CHAR8  Prefix[] = "error: ";
+  UINTN        Index    = 0;
+
+  while ((Index + 1 < sizeof (Prefix)) && (Text[Index] == Prefix[Index])) {
+    Index++;
+  }
+
+  if ((mFirstError.Length == 0) && (Index + 1 == sizeof (Prefix))) {
+    FruLineAdd (&mFirstError, Text + Index);
   }
 }
 
