@@ -220,6 +220,15 @@ def main():
     with OI.IpmiSim(work, devices=devices) as sim:
         for fru_id, (name, _, expected) in enumerate(cases):
             compared += check_case(args.frutool, sim, fru_id, name, devices[fru_id][0], expected, problems, notes)
+        # Get FRU Inventory Area Info, which FruTool.efi asks first: ipmi_sim
+        # gives each device's size, addressed in bytes.
+        for fru_id in (0, len(cases) - 1):
+            rc, out, _ = sim.ipmitool(["raw", "0x0a", "0x10", str(fru_id)])
+            size = devices[fru_id][1]
+            want = "%02x %02x 00" % (size & 0xFF, size >> 8)
+            if rc != 0 or out.split() != want.split():
+                problems.append("Get FRU Inventory Area Info for device %d: exit %r, %r, expected %r"
+                                % (fru_id, rc, out.strip(), want))
     problems += ["still running after the test: %s" % cmd for _, cmd in OI.leftovers(work)]
 
     for note in notes:
