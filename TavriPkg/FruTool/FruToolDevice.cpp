@@ -85,11 +85,12 @@ ToolQueryDevice (
 
   gTool.InfoStatus = FruQueryInventoryInfo (Transport, gTool.Device.DeviceId, &gTool.Info);
   if (EFI_ERROR (gTool.InfoStatus)) {
-    FruLineAdd (&Line, "the BMC did not answer Get FRU Inventory Area Info (");
-    ToolAddStatus (&Line, gTool.InfoStatus);
-    if (gTool.Info.Completion != 0xFF) {
-      FruLineAdd (&Line, ", completion code 0x");
+    if ((gTool.Info.Completion != 0xFF) && (gTool.Info.Completion != 0)) {
+      FruLineAdd (&Line, "the BMC refused Get FRU Inventory Area Info (completion code 0x");
       FruLineAddHex (&Line, gTool.Info.Completion, 2);
+    } else {
+      FruLineAdd (&Line, "the BMC did not answer Get FRU Inventory Area Info (");
+      ToolAddStatus (&Line, gTool.InfoStatus);
     }
 
     FruLineAdd (&Line, "); using the image's own lengths");
