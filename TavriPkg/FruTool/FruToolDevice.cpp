@@ -8,6 +8,8 @@
 
 #include "FruToolEfi.h"
 
+#include <Ucs2Text.h>
+
 FRU_TOOL  gTool;
 
 VOID
@@ -226,9 +228,9 @@ ToolSaveBackup (
     gTool.BackupName[Length] = File[Length];
   }
 
-  CONST CHAR16  Suffix[] = u".bak";
-  for (UINTN Index = 0; Index < sizeof (Suffix) / sizeof (Suffix[0]); Index++) {
-    gTool.BackupName[Length + Index] = Suffix[Index];
+  constexpr UCS2_TEXT  Suffix = Ucs2Text (u".bak");
+  for (UINTN Index = 0; Index < sizeof (Suffix.Text) / sizeof (Suffix.Text[0]); Index++) {
+    gTool.BackupName[Length + Index] = Suffix.Text[Index];
   }
 
   return ShellIoWriteFile (gTool.Shell, gTool.BackupName, gTool.Scratch, Size);
