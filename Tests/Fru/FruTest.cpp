@@ -566,8 +566,8 @@ namespace {
 //
 // A transport of the IPMI_TRANSPORT2 shape in front of the emulated BMC: it
 // reads the request size from its whole argument slot and the response size
-// as 32 bits, and writes the response size back as 32 bits. A reply can be
-// lengthened by one byte past the capacity, as such transports accept.
+// as 32 bits, and writes the response size back as 32 bits. It can also fill
+// the byte past the capacity and report it, as such transports may.
 //
 struct WideTransport {
   IPMI_SEND_COMMAND     Inner = nullptr;
@@ -575,7 +575,7 @@ struct WideTransport {
   std::vector<UINT32>   Capacities;
   std::vector<UINTN>    SizeAddresses;
   std::vector<UINT8>    SlackBefore;     ///< the byte past the capacity, as the driver left it
-  bool                  ExtraByte = false;
+  bool                  FillSlack = false;
 };
 
 WideTransport  *gWide = nullptr;
@@ -604,9 +604,9 @@ WideSend (
   EFI_STATUS  Status = gWide->Inner (This, NetFunction, Lun, Command, CommandData, static_cast<UINT8>(CommandDataSlot), ResponseData, &Size);
   if (Status == EFI_SUCCESS) {
     *ResponseDataSize = Size;
-    if (gWide->ExtraByte) {
-      ResponseData[Size]  = 0xEE;
-      *ResponseDataSize = Size + 1u;
+    if (gWide->FillSlack) {
+      ResponseData[Capacity] = 0xEE;
+      *ResponseDataSize      = Capacity + 1;
     }
   }
 
@@ -673,20 +673,17 @@ TEST_F (FruWideTransportTest, OneByteMoreThanTheCapacityLandsInsideTheResponseAr
   UINTN  Size    = sizeof (Data);
 
   //
-  // Write replies of three bytes for a capacity of two, one busy: the byte
-  // past the capacity is the driver's own, and cleared before the next send.
+  // Replies reported one byte longer than the capacity, with that byte
+  // written, one busy: the byte is the driver's own, cleared before every
+  // send, and no length beyond the capacity is taken from the reply.
   //
-  Wide.ExtraByte = true;
+  Wide.FillSlack = true;
   Board.Bmc ().QueueBusy (1);
   ASSERT_EQ (Fru->WriteFruData (0, 0x0400, &Size, Data), EFI_SUCCESS);
   EXPECT_EQ (Size, 4u);
   EXPECT_EQ (Bytes (Board.Bmc ().Fru (0).begin () + 0x400, Board.Bmc ().Fru (0).begin () + 0x404), Bytes (Data, Data + 4));
   EXPECT_EQ (Wide.SlackBefore, (std::vector<UINT8> { 0, 0 }));
 
-  //
-  // A read reply reported one byte longer than it is: taken by its count
-  // byte, no further; the byte past the read capacity is cleared too.
-  //
   UINT8  Buffer[16];
   Size = sizeof (Buffer);
   Wide.SlackBefore.clear ();
