@@ -12,7 +12,7 @@
 #define SOCKET_IIO_CONFIG_GUID \
   { 0xDD84017E, 0x7F52, 0x48F9, { 0xB1, 0x6E, 0x50, 0xED, 0x9E, 0x0D, 0xBE, 0x27 } }
 
-inline EFI_GUID  gSocketIioConfigGuid = SOCKET_IIO_CONFIG_GUID;
+extern EFI_GUID  gSocketIioConfigGuid;
 
 #define SOCKET_IIO_CONFIG_NAME  u"SocketIioConfig"
 

@@ -13,7 +13,7 @@
 #define FRU_ACCESS_PROTOCOL_GUID \
   { 0x6AF735B6, 0x7E0D, 0x41CF, { 0x84, 0x31, 0xD3, 0x2F, 0xB7, 0xAC, 0xC0, 0x23 } }
 
-inline EFI_GUID  gFruAccessProtocolGuid = FRU_ACCESS_PROTOCOL_GUID;
+extern EFI_GUID  gFruAccessProtocolGuid;
 
 /**
   Read or write bytes of a FRU device.

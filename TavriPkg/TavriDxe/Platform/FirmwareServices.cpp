@@ -8,6 +8,8 @@
 
 #include "FirmwareServices.h"
 
+#include <Library/TavriBaseLib.h>
+
 EFI_SYSTEM_TABLE      *gImageSt = NULL;
 EFI_BOOT_SERVICES     *gImageBs = NULL;
 EFI_RUNTIME_SERVICES  *gImageRt = NULL;
@@ -30,39 +32,12 @@ FwSystemTableRevision (
   return gImageSt->Hdr.Revision;
 }
 
-STATIC
-BOOLEAN
-GuidEquals (
-  IN CONST EFI_GUID  *Left,
-  IN CONST EFI_GUID  *Right
-  )
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
-}
-
 VOID *
 FwFindConfigurationTable (
   IN CONST EFI_GUID  *Guid
   )
 {
-  EFI_CONFIGURATION_TABLE  *Table = gImageSt->ConfigurationTable;
-
-  for (UINTN Index = 0; Index < gImageSt->NumberOfTableEntries; Index++) {
-    if (GuidEquals (&Table[Index].VendorGuid, Guid)) {
-      return Table[Index].VendorTable;
-    }
-  }
-
-  return NULL;
+  return TavriFindConfigurationTable (gImageSt, Guid);
 }
 
 EFI_STATUS
