@@ -74,14 +74,14 @@ typedef struct {
   UINT32                         MinorVersion;
 } EFI_SHELL_PROTOCOL;
 
-static_assert (offsetof (EFI_SHELL_PROTOCOL, OpenFileByName) == 192, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, CloseFile) == 200, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, CreateFile) == 208, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, ReadFile) == 216, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, WriteFile) == 224, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, DeleteFile) == 232, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, FlushFile) == 264, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, GetFileSize) == 288, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, MajorVersion) == 320, "shell protocol: 2.0 members");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, OpenFileByName) == 192, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, CloseFile) == 200, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, CreateFile) == 208, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, ReadFile) == 216, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, WriteFile) == 224, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, DeleteFile) == 232, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, FlushFile) == 264, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, GetFileSize) == 288, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, MajorVersion) == 320, "shell protocol: 2.0 members");
 
 #endif

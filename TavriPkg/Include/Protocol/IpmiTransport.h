@@ -48,6 +48,6 @@ struct _IPMI_TRANSPORT_PROTOCOL {
   IPMI_SEND_COMMAND    SendIpmiCommand;
 };
 
-static_assert (offsetof (IPMI_TRANSPORT_PROTOCOL, SendIpmiCommand) == 8, "SendIpmiCommand follows a 64-bit field");
+static_assert (OFFSET_OF (IPMI_TRANSPORT_PROTOCOL, SendIpmiCommand) == 8, "SendIpmiCommand follows a 64-bit field");
 
 #endif
