@@ -109,15 +109,15 @@ struct _IPMI_TRANSPORT2 {
   UINT8                      CompletionCode;      ///< Of the last response.
 };
 
-static_assert (offsetof (IPMI_TRANSPORT2, IpmiSubmitCommand2) == 8, "the send function at offset 8, as in IPMI_TRANSPORT_PROTOCOL");
-static_assert (offsetof (IPMI_TRANSPORT2, IpmiSubmitCommand2Ex) == 16, "published layout");
-static_assert (offsetof (IPMI_TRANSPORT2, InterfaceState) == 24, "published layout");
-static_assert (offsetof (IPMI_TRANSPORT2, InterfaceType) == 152, "published layout");
-static_assert (offsetof (IPMI_TRANSPORT2, BmcStatus) == 156, "published layout");
-static_assert (offsetof (IPMI_TRANSPORT2, IpmiHandle) == 160, "published layout");
-static_assert (offsetof (IPMI_TRANSPORT2, CompletionCode) == 168, "published layout");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, IpmiSubmitCommand2) == 8, "the send function at offset 8, as in IPMI_TRANSPORT_PROTOCOL");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, IpmiSubmitCommand2Ex) == 16, "published layout");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, InterfaceState) == 24, "published layout");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, InterfaceType) == 152, "published layout");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, BmcStatus) == 156, "published layout");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, IpmiHandle) == 160, "published layout");
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, CompletionCode) == 168, "published layout");
 static_assert (sizeof (IPMI_TRANSPORT2) == 176, "published layout");
-static_assert (offsetof (IPMI_TRANSPORT2, IpmiSubmitCommand2) == offsetof (IPMI_TRANSPORT_PROTOCOL, SendIpmiCommand),
+static_assert (OFFSET_OF (IPMI_TRANSPORT2, IpmiSubmitCommand2) == OFFSET_OF (IPMI_TRANSPORT_PROTOCOL, SendIpmiCommand),
                "both shapes have the send function at the same offset");
 
 #endif
