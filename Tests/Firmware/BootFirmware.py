@@ -189,6 +189,26 @@ def check_transport_first(result):
     return problems
 
 
+def entry_offset(path):
+    """AddressOfEntryPoint of a PE32+ image."""
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[pe + 0x28:pe + 0x2C], "little")
+
+
+def check_integration(result, build, image):
+    """The TavriDxe the core loaded is the one this integration puts in the
+    volume: EDK2's own build of it, or the standalone image."""
+    built = os.path.join(build, "firmware", "TavriDxe.efi") if image == "source" else os.path.join(build, "TavriDxe.efi")
+    loaded = set((int(e, 16) - int(b, 16)) for b, e in
+                 re.findall(r"Loading driver at 0x([0-9A-F]+) EntryPoint=0x([0-9A-F]+) TavriDxe\.efi", result["debug"]))
+    if loaded != {entry_offset(built)}:
+        return ["TavriDxe loaded with entry offsets %s, expected 0x%X of %s"
+                % (sorted(hex(o) for o in loaded), entry_offset(built), built)]
+    return []
+
+
 def print_report(result, image):
     print("OVMF built with TavriDxe inside (%s), QEMU q35 with QEMU's BMC on KCS: %.1f s for the whole run"
           % (image, result["elapsed"]))
@@ -218,6 +238,8 @@ def main():
     os.makedirs(work, exist_ok=True)
     result = run(os.path.abspath(args.build), work, args.image, args.timeout)
     problems = (check_transport_first if args.image == "transport-first" else check_normal)(result)
+    if args.image != "transport-first":
+        problems += check_integration(result, os.path.abspath(args.build), args.image)
     print_report(result, args.image)
     if problems:
         print("\nFAILED:")

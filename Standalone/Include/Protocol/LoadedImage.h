@@ -29,9 +29,9 @@ typedef struct {
   VOID                        *Unload;
 } EFI_LOADED_IMAGE_PROTOCOL;
 
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, ParentHandle) == 8, "loaded image");
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == 24, "loaded image");
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, FilePath) == 32, "loaded image");
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, ImageBase) == 64, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, ParentHandle) == 8, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == 24, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, FilePath) == 32, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, ImageBase) == 64, "loaded image");
 
 #endif

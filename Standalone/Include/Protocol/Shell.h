@@ -10,15 +10,13 @@
 
 #include <Uefi/UefiBaseType.h>
 #include <Protocol/ShellParameters.h>
+#include <Protocol/SimpleFileSystem.h>
 
 #define EFI_SHELL_PROTOCOL_GUID \
   { 0x6302D008, 0x7F9B, 0x4F30, { 0x87, 0xAC, 0x60, 0xC9, 0xFE, 0xF5, 0xDA, 0x4E } }
 
 extern EFI_GUID  gEfiShellProtocolGuid;
 
-constexpr UINT64  EFI_FILE_MODE_READ   = 0x0000000000000001ULL;
-constexpr UINT64  EFI_FILE_MODE_WRITE  = 0x0000000000000002ULL;
-constexpr UINT64  EFI_FILE_MODE_CREATE = 0x8000000000000000ULL;
 
 typedef EFI_STATUS (EFIAPI *EFI_SHELL_OPEN_FILE_BY_NAME)(IN CONST CHAR16 *FileName, OUT SHELL_FILE_HANDLE *FileHandle, IN UINT64 OpenMode);
 typedef EFI_STATUS (EFIAPI *EFI_SHELL_CLOSE_FILE)(IN SHELL_FILE_HANDLE FileHandle);
@@ -74,14 +72,14 @@ typedef struct {
   UINT32                         MinorVersion;
 } EFI_SHELL_PROTOCOL;
 
-static_assert (offsetof (EFI_SHELL_PROTOCOL, OpenFileByName) == 192, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, CloseFile) == 200, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, CreateFile) == 208, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, ReadFile) == 216, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, WriteFile) == 224, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, DeleteFile) == 232, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, FlushFile) == 264, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, GetFileSize) == 288, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, MajorVersion) == 320, "shell protocol: 2.0 members");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, OpenFileByName) == 192, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, CloseFile) == 200, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, CreateFile) == 208, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, ReadFile) == 216, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, WriteFile) == 224, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, DeleteFile) == 232, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, FlushFile) == 264, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, GetFileSize) == 288, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, MajorVersion) == 320, "shell protocol: 2.0 members");
 
 #endif

@@ -24,7 +24,7 @@ typedef struct {
   SHELL_FILE_HANDLE    StdErr;
 } EFI_SHELL_PARAMETERS_PROTOCOL;
 
-static_assert (offsetof (EFI_SHELL_PARAMETERS_PROTOCOL, Argc) == 8, "Argv, then Argc");
+static_assert (OFFSET_OF (EFI_SHELL_PARAMETERS_PROTOCOL, Argc) == 8, "Argv, then Argc");
 static_assert (sizeof (EFI_SHELL_PARAMETERS_PROTOCOL) == 40, "Argv, Argc and three file handles");
 
 #endif

@@ -7,6 +7,7 @@
 #define SOCKET_IIO_CONFIG_H_
 
 #include <Uefi/UefiBaseType.h>
+#include <Ucs2Text.h>
 #include <Guid/IioSourceHob.h>
 
 #define SOCKET_IIO_CONFIG_GUID \
@@ -14,7 +15,8 @@
 
 extern EFI_GUID  gSocketIioConfigGuid;
 
-#define SOCKET_IIO_CONFIG_NAME  u"SocketIioConfig"
+inline constexpr UCS2_TEXT  mSocketIioConfigName = Ucs2Text (u"SocketIioConfig");
+#define SOCKET_IIO_CONFIG_NAME  (mSocketIioConfigName.Text)
 
 constexpr UINTN  SOCKET_IIO_CONFIG_SIZE = 22247;
 

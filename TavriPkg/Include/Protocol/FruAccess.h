@@ -46,6 +46,6 @@ typedef struct {
 } FRU_ACCESS_PROTOCOL;
 
 static_assert (sizeof (FRU_ACCESS_PROTOCOL) == 16, "two function pointers, no revision");
-static_assert (offsetof (FRU_ACCESS_PROTOCOL, WriteFruData) == 8, "ReadFruData, then WriteFruData");
+static_assert (OFFSET_OF (FRU_ACCESS_PROTOCOL, WriteFruData) == 8, "ReadFruData, then WriteFruData");
 
 #endif

@@ -3,7 +3,9 @@
 
   The wrappers add nothing: each passes its arguments to the saved table's
   service and returns its status. They keep every dereference of a firmware
-  table in this one file.
+  table in this one file. MdePkg declares the variable services with pointers
+  to non-constant name, GUID and data, which they only read; the casts away
+  from CONST are made here and nowhere else.
 **/
 
 #include "FirmwareServices.h"
@@ -111,7 +113,7 @@ FwGetVariable (
   OUT    VOID            *Data
   )
 {
-  return gImageRt->GetVariable (VariableName, VendorGuid, Attributes, DataSize, Data);
+  return gImageRt->GetVariable (const_cast<CHAR16 *>(VariableName), const_cast<EFI_GUID *>(VendorGuid), Attributes, DataSize, Data);
 }
 
 EFI_STATUS
@@ -123,5 +125,11 @@ FwSetVariable (
   IN CONST VOID      *Data
   )
 {
-  return gImageRt->SetVariable (VariableName, VendorGuid, Attributes, DataSize, Data);
+  return gImageRt->SetVariable (
+                     const_cast<CHAR16 *>(VariableName),
+                     const_cast<EFI_GUID *>(VendorGuid),
+                     Attributes,
+                     DataSize,
+                     const_cast<VOID *>(Data)
+                     );
 }
