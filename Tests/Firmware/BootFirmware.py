@@ -33,7 +33,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import QemuRun as Q  # noqa: E402
 
 IMAGES = {"source": "OVMF_CODE.fd", "binary": "OVMF_CODE.binary.fd",
-          "transport-first": "OVMF_CODE.transport-first.fd"}
+          "transport-first": "OVMF_CODE.transport-first.fd", "transport2": "OVMF_CODE.transport2.fd",
+          "transport2-published-depex": "OVMF_CODE.transport2-published-depex.fd"}
+# The transport each image dispatches, and whether it comes too early for TavriDxe.
+TRANSPORTS = {"transport2": "KcsIpmiDxeTransport2", "transport2-published-depex": "KcsIpmiDxeTransport2"}
+TOO_EARLY = ("transport-first", "transport2-published-depex")
 TAVRI_FILE_GUID = "CB3793D6-4CAA-4848-B5CF-A012F4A546F9"
 IPMI_TRANSPORT_GUID = "4A1D0E66-5271-4E22-83FE-90921B748213"
 FRU_ACCESS_GUID = "6AF735B6-7E0D-41CF-8431-D32FB7ACC023"
@@ -128,7 +132,7 @@ def check_common(result, want):
              "boot %d: the core logged an error loading TavriDxe" % n)
 
 
-def check_normal(result):
+def check_normal(result, transport="KcsIpmiDxe"):
     problems = []
     want = lambda cond, what: cond or problems.append(what)  # noqa: E731
     check_common(result, want)
@@ -136,8 +140,8 @@ def check_normal(result):
     want(len(boots) == 3, "expected three boots (seed, preset reset, report), saw %d" % len(boots))
     want(len(io) == 3, "expected I/O of three boots, saw %d" % len(io))
     for n, boot in enumerate(boots, 1):
-        order = [m for m in loads(boot) if m in ("TavriDxe", "KcsIpmiDxe", "VariableRuntimeDxe")]
-        want(order == ["VariableRuntimeDxe", "TavriDxe", "KcsIpmiDxe"],
+        order = [m for m in loads(boot) if m in ("TavriDxe", transport, "VariableRuntimeDxe")]
+        want(order == ["VariableRuntimeDxe", "TavriDxe", transport],
              "boot %d: the core loaded %s, expected the variable driver, TavriDxe, then the transport" % (n, order))
         want(("InstallProtocolInterface: " + IPMI_TRANSPORT_GUID) in boot, "boot %d: no IPMI transport installed" % n)
     if len(boots) == 3 and len(io) == 3:
@@ -164,7 +168,7 @@ def check_normal(result):
     return problems
 
 
-def check_transport_first(result):
+def check_transport_first(result, transport="KcsIpmiDxe"):
     problems = []
     want = lambda cond, what: cond or problems.append(what)  # noqa: E731
     check_common(result, want)
@@ -176,7 +180,7 @@ def check_transport_first(result):
         # and before TavriDxe, whose registration then comes too late.
         #
         at = lambda text: boot.find(text) if text in boot else len(boot)  # noqa: E731
-        kcs, write, tavri = at(" KcsIpmiDxe.efi"), at("InstallProtocolInterface: " + VARIABLE_WRITE_ARCH_GUID), at(" TavriDxe.efi")
+        kcs, write, tavri = at(" %s.efi" % transport), at("InstallProtocolInterface: " + VARIABLE_WRITE_ARCH_GUID), at(" TavriDxe.efi")
         want(kcs < write < tavri, "boot %d: expected the transport, then the variable write service, then TavriDxe" % n)
         want(("InstallProtocolInterface: " + FRU_ACCESS_GUID) not in boot, "boot %d: a hook ran" % n)
     want(all(commands(b) == 0 and reset_before_kcs(b) != 0x0E for b in result["io"]), "an IPMI command or a 0xCF9 reset happened")
@@ -216,7 +220,7 @@ def print_report(result, image):
         io = result["io"][n - 1] if n <= len(result["io"]) else []
         print("  boot %d:" % n)
         for line in boot.splitlines():
-            if (re.search(r"IioHobPei:|TavriDxe\.efi|KcsIpmiDxe\.efi|VariableRuntimeDxe\.efi", line)
+            if (re.search(r"IioHobPei:|TavriDxe\.efi|KcsIpmiDxe\w*\.efi|VariableRuntimeDxe\.efi", line)
                     or any(g in line for g in ("Interface: " + IPMI_TRANSPORT_GUID, "Interface: " + FRU_ACCESS_GUID))):
                 print("    log: " + line.strip())
         reset = [v for name, _, v in io if name == "lpc-reset-control"]
@@ -237,8 +241,9 @@ def main():
     work = args.work or tempfile.mkdtemp(prefix="tavri-firmware-")
     os.makedirs(work, exist_ok=True)
     result = run(os.path.abspath(args.build), work, args.image, args.timeout)
-    problems = (check_transport_first if args.image == "transport-first" else check_normal)(result)
-    if args.image != "transport-first":
+    transport = TRANSPORTS.get(args.image, "KcsIpmiDxe")
+    problems = (check_transport_first if args.image in TOO_EARLY else check_normal)(result, transport)
+    if args.image not in TOO_EARLY:
         problems += check_integration(result, os.path.abspath(args.build), args.image)
     print_report(result, args.image)
     if problems:
@@ -249,7 +254,7 @@ def main():
         print("--- DEBUG log, last lines (port 0x402, all of it in %s) ---" % os.path.join(work, "debug.log"))
         print("\n".join(result["debug"].splitlines()[-60:]))
         return 1
-    if args.image != "transport-first":
+    if args.image not in TOO_EARLY:
         print("\nAll checks passed: dispatched by the DXE core before the transport, the preset cycle with the reset"
               " before any IPMI command, the FRU probe, the CMOS marker, the IIO import from the PEI HOB.")
     else:
