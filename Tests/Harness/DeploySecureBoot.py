@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Deploys TavriDxe on Debian's Secure Boot OVMF (OVMF_CODE_4M.snakeoil.fd
 with OVMF_VARS_4M.snakeoil.fd, Secure Boot on), with images signed by sbsign
 with Debian's snakeoil db key.
@@ -12,7 +13,7 @@ Driver0000 at the signed TavriDxe.efi and resets. The boot manager does all
 the loading from Driver####. Each boot is told apart by its resets in the
 trace of port writes.
 
-Usage: DeploySecureBoot.py BUILD_DIR [--work DIR]
+Usage: python3 -m Harness.DeploySecureBoot BUILD_DIR [--work DIR]
 """
 
 import argparse
@@ -20,9 +21,10 @@ import os
 import sys
 import tempfile
 
-import DeployReport as R
-import EfiSigning as S
-import QemuRun as Q
+from . import DeployReport as R
+from . import EfiSigning as S
+from . import Fru
+from . import Qemu as Q
 
 REFUSED = (R.EFI_SECURITY_VIOLATION, R.EFI_ACCESS_DENIED)
 REFUSAL_NAMES = {R.EFI_SECURITY_VIOLATION: "EFI_SECURITY_VIOLATION", R.EFI_ACCESS_DENIED: "EFI_ACCESS_DENIED"}
@@ -76,11 +78,11 @@ def main():
         c.want(ok == (name not in ("TavriDxe-unsigned.efi", "TavriDxe-tampered.efi")), "sbverify disagrees on %s" % name)
     print("  (TavriDxe-tampered.efi is the signed image with byte 0x%X of .text flipped)" % tampered_at)
 
-    session = Q.run_session(work, files, args.timeout, secure=True)
-    boots = session["boots"]
-    print("\nSecure Boot OVMF (%s): %d boots in %.1f s" % (Q.SECURE_CODE, len(boots), session["elapsed"]))
-    parsed = [R.print_boot(i + 1, b, ("BdsDxe: starting",)) for i, b in enumerate(boots)]
-    c.want(session["rc"] == 0, "QEMU did not end by the guest's shutdown")
+    session = R.run_session(work, files, args.timeout, secure=True)
+    boots = session.boots
+    print("\nSecure Boot OVMF (%s): %d boots in %.1f s" % (Q.SECURE_CODE, len(boots), session.elapsed))
+    parsed = [R.print_boot(i + 1, b, ("BdsDxe: starting",), build, work) for i, b in enumerate(boots)]
+    c.want(session.rc == 0, "QEMU did not end by the guest's shutdown")
     if not c.want(len(boots) == 4, "expected 4 boots (loader seeds, unsigned Driver0000, preset reset, preset in force), saw %d" % len(boots)):
         return c.finish(session, "")
     first, refused, cycle, running = boots
@@ -110,7 +112,7 @@ def main():
     c.want(p4["pm"].get("in-force") == "9/9" and p4["pm"].get("crc32") == R.crc(in_force), "boot 4: the preset is not in force")
     c.want(p4["iio"].get("crc32") == R.crc(iio) and p4["iio"].get("source-hob") == "absent",
            "boot 4: SocketIioConfig changed without an IIO source HOB")
-    c.want(p4["fru"].get("status") == "0" and p4["fru_bytes"] == Q.fru_file()[:256],
+    c.want(p4["fru"].get("status") == "0" and p4["fru_bytes"] == Fru.board_fru()[:256],
            "boot 4: no FRU read through the FRU access protocol")
 
     print()

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Deploys TavriDxe on Debian's stock OVMF the way an engineer does on a
 running board, with nothing of ours loading images or signalling events:
 
@@ -24,7 +25,7 @@ matters is traced by QEMU, so each boot is told apart by its resets. The
 probe app (DeployProbe.efi, run from the shell) reports the loaded images
 and who loaded them, the variables and a FRU read through the protocol.
 
-Usage: DeployOnStockOvmf.py BUILD_DIR (--driver-option | --shell-load | --volatile-preset) [--work DIR]
+Usage: python3 -m Harness.DeployOnStockOvmf BUILD_DIR (--driver-option | --shell-load | --volatile-preset) [--work DIR]
 """
 
 import argparse
@@ -32,21 +33,23 @@ import os
 import sys
 import tempfile
 
-import DeployReport as R
-import QemuRun as Q
+from . import DeployReport as R
+from . import Esp
+from . import Fru
+from . import Qemu as Q
 
 SETUP_FILE = "TavriSetup.dmp"
 CONSOLE_KEEP = ("> ", "bcfg:", "Desc ", "DevPath", "Variable NV", "Delete", "Image '", "Handle dump",
                 R.FRU_GUID + " ", "dmpstore:", "Load and set", "BdsDxe: starting", "load:")
 
 
-BS_RT = 0x6
+BS_RT = Esp.BS_RT
 
 
-def setup_file(pm_attributes=Q.NV_BS_RT):
+def setup_file(pm_attributes=Esp.NV_BS_RT):
     pm, _, iio = R.seeded_variables()
-    return (Q.dmpstore_record("SocketPowerManagementConfig", R.PM_GUID, pm_attributes, pm)
-            + Q.dmpstore_record("SocketIioConfig", R.IIO_GUID, Q.NV_BS_RT, iio))
+    return (Esp.dmpstore_record("SocketPowerManagementConfig", R.PM_GUID, pm_attributes, pm)
+            + Esp.dmpstore_record("SocketIioConfig", R.IIO_GUID, Esp.NV_BS_RT, iio))
 
 
 REPORT_STEPS = [
@@ -84,9 +87,9 @@ SHELL_LOAD_SCRIPT = [
 ] + REPORT_STEPS
 
 
-def esp_files(build, script, old_copy, pm_attributes=Q.NV_BS_RT):
+def esp_files(build, script, old_copy, pm_attributes=Esp.NV_BS_RT):
     files = {
-        "startup.nsh": Q.shell_script(script),
+        "startup.nsh": Esp.shell_script(script),
         "TavriDxe.efi": os.path.join(build, "TavriDxe.efi"),
         "KcsIpmiDxe.efi": os.path.join(build, "KcsIpmiDxe.efi"),
         "DeployProbe.efi": os.path.join(build, "DeployProbe.efi"),
@@ -129,16 +132,16 @@ def check_running_boot(c, boot, parsed, loader, fru):
            "a FRU read through the protocol did not return the BMC's FRU bytes")
 
 
-def start_session(build, work, timeout, title, script, old_copy=False, pm_attributes=Q.NV_BS_RT):
+def start_session(build, work, timeout, title, script, old_copy=False, pm_attributes=Esp.NV_BS_RT):
     """Run one shell session on stock OVMF and print it boot by boot; returns
     the session, its boots, each boot's parsed report and a fresh Checks with
     QEMU's own end already checked."""
-    session = Q.run_session(work, esp_files(build, script, old_copy, pm_attributes), timeout)
-    boots = session["boots"]
-    print("%s on stock OVMF (%s): %d boots in %.1f s" % (title, Q.OVMF_CODE, len(boots), session["elapsed"]))
-    parsed = [R.print_boot(i + 1, b, CONSOLE_KEEP) for i, b in enumerate(boots)]
+    session = R.run_session(work, esp_files(build, script, old_copy, pm_attributes), timeout)
+    boots = session.boots
+    print("%s on stock OVMF (%s): %d boots in %.1f s" % (title, Q.OVMF_CODE, len(boots), session.elapsed))
+    parsed = [R.print_boot(i + 1, b, CONSOLE_KEEP, build, work) for i, b in enumerate(boots)]
     c = R.Checks()
-    c.want(session["rc"] == 0, "QEMU did not end by the guest's shutdown")
+    c.want(session.rc == 0, "QEMU did not end by the guest's shutdown")
     return session, boots, parsed, c
 
 
@@ -156,7 +159,7 @@ def driver_option(build, work, timeout):
     c.want(cycle["reset"] == 0x0E and cycle["reset_before_kcs"] and cycle["kcs_writes"] == 0 and not cycle["cmos"],
            "boot 2: the driver loaded by the boot manager should store the preset and reset (0xCF9<-0x0E) before any KCS write")
     c.want("Interactive Shell" not in cycle["console"], "boot 2 reached the shell before the preset reset")
-    check_running_boot(c, running, parsed[2], "the boot manager", Q.fru_file())
+    check_running_boot(c, running, parsed[2], "the boot manager", Fru.board_fru())
     missing_skipped = (R.loaded_by(parsed[2], "\\TavriOld.efi") is None and "Variable: Driver0002" in running["console"]
                        and "Interactive Shell" in running["console"])
     c.want(missing_skipped, "Driver0002, whose file is gone, did not leave the platform booting to the shell")
@@ -178,7 +181,7 @@ def shell_load(build, work, timeout):
            "boot 1: loading the KCS transport should run the hooks, which store the preset and reset (0xCF9<-0x0E)")
     for name in ("TavriDxe.efi", "KcsIpmiDxe.efi"):
         c.want("Image 'FS0:\\%s' loaded at" % name in running["console"], "boot 2: load %s did not succeed" % name)
-    check_running_boot(c, running, parsed[1], "the UEFI shell", Q.fru_file())
+    check_running_boot(c, running, parsed[1], "the UEFI shell", Fru.board_fru())
     return c.finish(session, "All checks passed: shell load of both drivers, preset cycle, FRU protocol, CMOS marker.")
 
 
