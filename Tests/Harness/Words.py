@@ -152,7 +152,7 @@ def _switch(value):
 def say(body, tsc_hz=None):
     """One report line of our apps (without "TAVRI ") as a sentence of the
     bring-up log, or None for lines the caller shows otherwise (fru-data)."""
-    kind = body.split(" ", 1)[0]
+    kind = body.split(" ", 1)[0].split("=", 1)[0]
     f = dict(t.split("=", 1) for t in body.split() if "=" in t)
     s = lambda key: status_name(f.get(key))  # noqa: E731
     if kind == "fru-data" or kind == "op-data":
@@ -164,10 +164,10 @@ def say(body, tsc_hz=None):
     if kind == "seed":
         return ("The test platform seeded the setup variables (preset 1 selected but one of its bytes off, the IIO "
                 "import switch on): SocketPowerManagementConfig %s, SocketIioConfig %s" % (s("pm"), s("iio")))
-    if "tavri-start" in f:
+    if kind == "hob":
         return ("IIO source HOB published: %s; TavriDxe loaded and started, its entry point returned %s"
                 % (s("hob"), s("tavri-start")))
-    if kind.startswith("kcs-start"):
+    if kind == "kcs-start":
         text = "KCS transport loaded and started: %s (installing it runs TavriDxe's IPMI-ready hooks)" % s("kcs-start")
         if "entry-tsc" in f:
             text += "; TavriDxe's entry point took %s, the hooks inside the transport's start %s" % (
@@ -226,13 +226,26 @@ def say(body, tsc_hz=None):
         return "started by the boot manager, run %s" % body.split()[-1]
     if kind == "reset":
         return "The app resets the platform (ResetSystem) so that the seeded variables reach the next boot"
+    if kind == "probe":
+        return ("DeployProbe finished its report" if "done" in body.split()[1:] else
+                "DeployProbe, started from the UEFI shell, reports what it finds")
+    if kind == "loader":
+        return "The signed Secure Boot loader runs (run %s; its run counter stored: %s)" % (f.get("run"), s("run-stored"))
+    if kind == "driver-order":
+        return "DriverOrder stored: %s" % s("driver-order")
+    if kind == "next":
+        return ("The loader resets the machine next" if f.get("next") == "reset" else
+                "The loader shuts the machine down next")
     if kind == "image":
         return "Loaded image %s, loaded by %s" % (f.get("path"), f.get("parent"))
     if kind == "load":
-        return "LoadImage %s: %s" % (f.get("path"), s("status"))
+        text = "LoadImage %s: %s" % (f.get("path"), s("status"))
+        if "unload" in f:
+            text += " (unloaded again: %s)" % s("unload")
+        return text
     if kind == "driver-option":
         return "Driver%04X stored: %s" % (int(f.get("number", "0"), 16), s("status"))
     if kind == "firmware":
         return "Firmware: vendor %s, UEFI %s, Secure Boot %s" % (
-            f.get("vendor"), f.get("uefi"), {"1": "on", "0": "off"}.get(f.get("secure-boot"), f.get("secure-boot")))
+            f.get("vendor"), revision(f.get("uefi")), {"1": "on", "0": "off"}.get(f.get("secure-boot"), f.get("secure-boot")))
     return named_statuses(body)
