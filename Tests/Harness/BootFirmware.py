@@ -42,6 +42,8 @@ IPMI_TRANSPORT_GUID = "4A1D0E66-5271-4E22-83FE-90921B748213"
 FRU_ACCESS_GUID = "6AF735B6-7E0D-41CF-8431-D32FB7ACC023"
 VARIABLE_WRITE_ARCH_GUID = "6441F818-6362-4E44-B570-7DBA31DD2453"
 PROBE_COMMANDS = 16
+# PlatformCheckApp reads 256 bytes of FRU device 0: 16 Read FRU Data commands.
+APP_READ_COMMANDS = 16
 
 
 def run(build, work, image, timeout):
@@ -107,7 +109,9 @@ def check_normal(result):
         want(reset_before_kcs(io[1]) == 0x0E, "boot 2: no 0x0E to 0xCF9 before the first KCS write (%s)" % io[1]["reset_writes"], "boot 2: 0xCF9 <- 0x0E before any KCS write")
         want(commands(io[1]) == 0, "boot 2: %d IPMI commands before the reset" % commands(io[1]), "boot 2: no IPMI command before the reset")
         want(("InstallProtocolInterface: " + FRU_ACCESS_GUID) not in boots[1], "boot 2: hooks ran past the reset", "boot 2: no hook ran past the reset")
-        want(commands(io[2]) == PROBE_COMMANDS + 1, "boot 3: %d IPMI commands, expected 16 + the app's read" % commands(io[2]), "boot 3: the probe's 16 IPMI commands and the app's read")
+        want(commands(io[2]) == PROBE_COMMANDS + APP_READ_COMMANDS,
+             "boot 3: %d IPMI commands, expected 16 + the app's 16 for its 256-byte read" % commands(io[2]),
+             "boot 3: the probe's 16 IPMI commands and the app's 16 for its 256-byte read")
     want(result.data("p72") == b"\x81" * 6 and result.data("p73") == b"\x55" * 2,
          "CMOS marker: ports 0x72/0x73 saw %s / %s, expected the sequence in boots 1 and 3" % (result.data("p72").hex(), result.data("p73").hex()),
          "the CMOS marker written in boots 1 and 3")
@@ -116,7 +120,8 @@ def check_normal(result):
     want("iio status=0 size=22247 from-pei-hob=144/144 switch=1" in report, "SocketIioConfig does not hold the PEI HOB's 144 bytes", "SocketIioConfig holds the PEI HOB's 144 bytes")
     want("fru-protocol status=0" in report, "the FRU access protocol is not installed when the OS loader runs", "the FRU access protocol is there when the OS loader runs")
     header = "".join("%02X" % b for b in result.fru[:8])
-    want("fru-read status=0 count=16 header=" + header in report, "FRU read through the protocol differs from the FRU file", "ReadFruData returns the FRU file's header")
+    want("fru-read status=0 count=256 header=" + header in report and C.parse(report)["fru_bytes"] == result.fru[:256],
+         "FRU read through the protocol differs from the FRU file", "ReadFruData returns the FRU file's first 256 bytes")
     want("fru-write-past-end status=error:2 count=17" in report, "a write past 0xFFFF was not refused with its count untouched", "a write past 0xFFFF refused with EFI_INVALID_PARAMETER, count untouched")
     want("TAVRI done" in report, "the app did not finish", "the app finished")
     return c
@@ -171,6 +176,9 @@ def print_report(build, result, image):
             sentence = W.say(body)
             if sentence is not None:
                 print("  PlatformCheckApp: " + sentence + ".")
+            if body.startswith("fru-read") and report["fru_bytes"]:
+                lines, _ = W.fru_lines(build, result.work, report["fru_bytes"], "  FRU device 0 as read through the protocol", "  ")
+                print("\n".join(lines))
         if io["reset"] == 0x0E:
             print("  The boot ended with 0x0E written to 0xCF9%s: the driver's preset reset, made when it finds the "
                   "selected preset not in force and has stored it." % (" before any KCS write" if io["reset_before_kcs"] else ""))
