@@ -61,7 +61,7 @@ def microseconds(ticks, tsc_hz):
     if not tsc_hz:
         return "%d TSC ticks" % ticks
     us = ticks * 1e6 / tsc_hz
-    return ("%.0f µs" % us if us >= 100 else "%.1f µs" % us) + " (%d TSC ticks)" % ticks
+    return ("{:,.0f} µs".format(us) if us >= 100 else "%.1f µs" % us) + " ({:,} TSC ticks)".format(ticks)
 
 
 def us(ticks, tsc_hz):
@@ -159,8 +159,8 @@ def say(body, tsc_hz=None):
         return None
     if kind == "tsc":
         ticks, us = int(f["ticks"]), int(f["stall-us"])
-        return ("TSC rate: %d ticks across gBS->Stall (%d µs), %.1f MHz; the times below are TSC counts "
-                "divided by it" % (ticks, us, ticks / us))
+        return ("TSC rate: {:,} ticks across gBS->Stall ({:,} µs), {:.1f} MHz; the times below are TSC counts "
+                "divided by it".format(ticks, us, ticks / us))
     if kind == "seed":
         return ("The test platform seeded the setup variables (preset 1 selected but one of its bytes off, the IIO "
                 "import switch on): SocketPowerManagementConfig %s, SocketIioConfig %s" % (s("pm"), s("iio")))
