@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Builds OVMF (OvmfPkgX64: DEBUG, GCC5, 4 MiB flash, Secure Boot as Debian
-# builds it) from Debian's edk2 source package with TavriPkg inside: TavriDxe
-# and the KCS IPMI transport as binary DXE drivers, and the test PEIM that
-# leaves the IIO source HOB. The EDK2 tree and its build live in a cache
-# outside the repo, keyed by the EDK2 version and our patch to it, and are
-# reused: when only the .efi files changed, only the flash image is made again.
+# builds it) from Debian's edk2 source package with TavriPkg inside, three
+# ways: TavriDxe and the KCS IPMI transport built from source by EDK2's build;
+# TavriDxe from the standalone image through its binary INF; and the transport
+# started first (the negative test). The EDK2 tree and its build live in a
+# cache outside the repo, keyed by the EDK2 version and our patch to it, and
+# are reused: EDK2's build is incremental, so a change to our sources rebuilds
+# our modules and the flash images only.
+#
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 #
 # Usage: Scripts/BuildFirmware.sh [BUILD_DIR]    (default: build, which must
 #        hold TavriDxe.efi and KcsIpmiDxe.efi)
-# Makes: BUILD_DIR/firmware/OVMF_CODE.fd                 TavriDxe, then the transport
+# Makes: BUILD_DIR/firmware/OVMF_CODE.fd                 from source: TavriDxe, then the transport
+#        BUILD_DIR/firmware/OVMF_CODE.binary.fd          TavriDxe.efi through the binary INF
 #        BUILD_DIR/firmware/OVMF_CODE.transport-first.fd the transport with no
 #                                                       dependency, started first
+#        BUILD_DIR/firmware/TavriDxe.efi                 TavriDxe as EDK2 built it
 #        BUILD_DIR/firmware/edk2                        the EDK2 source tree used
 # Cache: $TAVRI_CACHE, else ~/.cache/tavri.
 set -euo pipefail
@@ -90,69 +96,83 @@ export WORKSPACE=$src PACKAGES_PATH=$src:$root/stage EDK_TOOLS_PATH=$src/BaseToo
 set -u
 
 #
-# TavriPkg staged beside the tree: its files, our two images and their
-# dependency expressions. The staged copy is replaced only when it changes.
+# TavriPkg staged beside the tree: its sources, and for the binary INFs the
+# standalone images with their dependency expressions (TavriDxe's from its
+# source INF's [Depex], the transport's a test's TRUE). The staged copy is
+# replaced only when it changes, so that EDK2's build sees unchanged files as
+# unchanged.
 #
 stage=$root/stage/TavriPkg
 rm -rf "$stage.new"
 mkdir -p "$stage.new"
 cp -r "$repo"/TavriPkg/. "$stage.new"
-cp "$build/TavriDxe.efi" "$stage.new/TavriDxe/"
-cp "$build/KcsIpmiDxe.efi" "$stage.new/KcsIpmiDxe/"
+cp "$build/TavriDxe.efi" "$stage.new/TavriDxe/Binary/"
+cp "$build/KcsIpmiDxe.efi" "$stage.new/KcsIpmiDxe/Binary/"
 decs=("$src/MdePkg/MdePkg.dec" "$repo/TavriPkg/TavriPkg.dec")
 depex() { python3 "$repo/Scripts/Ovmf/MakeDepex.py" GenDepex "$1" "$2" "${decs[@]}"; }
-depex "$stage.new/TavriDxe/TavriDxe.depex" "$repo/TavriPkg/TavriDxe/TavriDxe.dxs"
-depex "$stage.new/KcsIpmiDxe/KcsIpmiDxe.depex" "$repo/TavriPkg/KcsIpmiDxe/KcsIpmiDxe.dxs"
-depex "$root/KcsIpmiDxe.transport-first.depex" "$repo/Tests/Firmware/KcsIpmiDxeTooEarly.dxs"
+depex "$stage.new/TavriDxe/Binary/TavriDxe.depex" "$repo/TavriPkg/TavriDxe/TavriDxe.inf"
+depex "$stage.new/KcsIpmiDxe/Binary/KcsIpmiDxe.depex" "$repo/Tests/Firmware/KcsIpmiDxeTooEarly.dxs"
 if diff -rq "$stage.new" "$stage" >/dev/null 2>&1; then
   rm -rf "$stage.new"
 else
   rm -rf "$stage"
   mv "$stage.new" "$stage"
 fi
-python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src"
 
 #
-# A full build when anything but the two images changed since the last one,
-# else the flash image alone; nothing when the images are already made.
+# EDK2's build, with a line of progress at most every 30 s: the modules it has
+# started so far.
 #
-full_key=$( (find "$stage" -type f ! -name '*.efi' ! -name '*.depex' -print0 | sort -z | xargs -0 cat;
-             cat "$repo/Scripts/Ovmf/AddTavriPkg.py"; echo "${flags[*]}") | sha256sum | cut -c1-16)
-image_key=$( (echo "$full_key"; cat "$stage"/*/*.efi "$stage"/*/*.depex "$root/KcsIpmiDxe.transport-first.depex") | sha256sum | cut -c1-16)
-out=$root/out
 fv=$src/Build/OvmfX64/DEBUG_GCC5/FV
 edk2_build() {
-  (cd "$src" && build "${flags[@]}" -n "$(nproc)" "$@") >"$root/build.log" 2>&1 || {
-    tail -40 "$root/build.log"; say "EDK2 build failed; full log: $root/build.log" >&2; exit 1; }
+  local log=$root/build.log pid last=$(date +%s) code=0
+  (cd "$src" && build "${flags[@]}" -n "$(nproc)" "$@") >"$log" 2>&1 &
+  pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    sleep 2
+    if [ $(( $(date +%s) - last )) -ge 30 ]; then
+      last=$(date +%s)
+      say "  ... $(grep -c '^Building \.\.\. ' "$log" || true) modules started, $(( last - step )) s"
+    fi
+  done
+  wait "$pid" || code=$?
+  if [ "$code" != 0 ]; then
+    tail -40 "$log"; say "EDK2 build failed; full log: $log" >&2; exit 1
+  fi
 }
-if [ "$(cat "$out/images.key" 2>/dev/null)" != "$image_key" ] || [ ! -f "$out/OVMF_CODE.transport-first.fd" ]; then
+
+#
+# Each flash image: the platform edited for its variant, then EDK2's build.
+# The first builds every module that changed; the others only lay out the
+# flash again. Nothing is built when the inputs are those of the last run.
+#
+key=$( (find "$stage" -type f -print0 | sort -z | xargs -0 cat;
+        cat "$repo/Scripts/Ovmf/AddTavriPkg.py"; echo "${flags[*]}") | sha256sum | cut -c1-16)
+out=$root/out
+if [ "$(cat "$out/images.key" 2>/dev/null)" != "$key" ]; then
   mkdir -p "$out"
   rm -f "$out/images.key"
-  step=$(date +%s)
-  if [ "$(cat "$root/full.key" 2>/dev/null)" = "$full_key" ]; then
-    edk2_build fds
-    say "flash image made again in $(took "$step") (only the images changed)"
-  else
-    edk2_build
-    echo "$full_key" >"$root/full.key"
-    say "OVMF built in $(took "$step")"
-  fi
-  cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
-
-  step=$(date +%s)
-  cp "$stage/KcsIpmiDxe/KcsIpmiDxe.depex" "$root/KcsIpmiDxe.depex.kept"
-  cp "$root/KcsIpmiDxe.transport-first.depex" "$stage/KcsIpmiDxe/KcsIpmiDxe.depex"
-  edk2_build fds
-  cp "$root/KcsIpmiDxe.depex.kept" "$stage/KcsIpmiDxe/KcsIpmiDxe.depex"
-  cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.transport-first.fd"
-  say "flash image with the transport started first made in $(took "$step")"
-  echo "$image_key" >"$out/images.key"
+  for variant in source binary transport-first; do
+    step=$(date +%s)
+    python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src" "$variant"
+    if [ "$variant" = source ]; then
+      edk2_build
+      cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
+      cp "$src/Build/OvmfX64/DEBUG_GCC5/X64/TavriDxe.efi" "$out/TavriDxe.efi"
+    else
+      edk2_build fds
+      cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd"
+    fi
+    say "flash image ($variant) made in $(took "$step")"
+  done
+  python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src" source
+  echo "$key" >"$out/images.key"
 else
   say "flash images up to date ($out)"
 fi
 
 mkdir -p "$build/firmware"
-cp "$out/OVMF_CODE.fd" "$out/OVMF_CODE.transport-first.fd" "$build/firmware/"
+cp "$out/OVMF_CODE.fd" "$out/OVMF_CODE.binary.fd" "$out/OVMF_CODE.transport-first.fd" "$out/TavriDxe.efi" "$build/firmware/"
 ln -sfn "$src" "$build/firmware/edk2"
 echo "$version" >"$build/firmware/edk2-version"
-say "EDK2 $version: $build/firmware/OVMF_CODE.fd and OVMF_CODE.transport-first.fd ($(took "$started") in all)"
+say "EDK2 $version: $build/firmware/OVMF_CODE.fd, OVMF_CODE.binary.fd and OVMF_CODE.transport-first.fd ($(took "$started") in all)"

@@ -15,7 +15,7 @@
 set(TAVRI_EFI_CFLAGS
   --target=x86_64-unknown-windows
   -std=c++17 -Os
-  -ffreestanding -nostdlibinc -fno-builtin-printf
+  -ffreestanding -nostdlibinc -fno-builtin-printf -ffunction-sections -fdata-sections
   -fno-exceptions -fno-rtti -fno-threadsafe-statics
   -fno-stack-protector -mno-red-zone -fshort-wchar
   -fno-asynchronous-unwind-tables -fno-unwind-tables

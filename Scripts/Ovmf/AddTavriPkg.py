@@ -1,28 +1,40 @@
 #!/usr/bin/env python3
 """Put TavriPkg into OvmfPkgX64's platform description and flash layout.
 
-DSC: a [Components] section with the IIO HOB PEIM (built from source) and the
-two binary DXE drivers. FDF: the PEIM into PEIFV after PlatformPei; TavriDxe,
-then the KCS IPMI transport, at the end of DXEFV; and a rule for binary DXE
-drivers, which OvmfPkg's FDF lacks. The edits start from the pristine files
-(kept beside them as *.orig), so running this again gives the same result; a
-file whose content would not change is not rewritten, so EDK2's build does
-not parse the platform again for nothing.
+DSC: TavriBaseLib as a library class, and a [Components] section with the
+IIO HOB PEIM, TavriDxe and the KCS IPMI transport, all built from source.
+FDF: the PEIM into PEIFV after PlatformPei; TavriDxe, then the transport, at
+the end of DXEFV; and a rule for binary DXE drivers, which OvmfPkg's FDF
+lacks. The variant chooses which INF stands in the firmware volume:
 
-Usage: AddTavriPkg.py EDK2_SOURCE_DIR
+  source           TavriDxe.inf and KcsIpmiDxe.inf, both built from source
+  binary           TavriDxe's binary INF (the standalone image), the
+                   transport from source
+  transport-first  TavriDxe from source, the transport's binary INF with a
+                   dependency expression of TRUE (the negative test)
+
+The edits start from the pristine files (kept beside them as *.orig), so
+running this again gives the same result; a file whose content would not
+change is not rewritten, so EDK2's build does not parse the platform again
+for nothing. Binary INFs are listed in the FDF only, as EDK2 allows.
+
+Usage: AddTavriPkg.py EDK2_SOURCE_DIR [source|binary|transport-first]
 """
 
 import os
 import shutil
 import sys
 
-DSC_COMPONENTS = """
+DSC_ADDITIONS = """
 ################################################################################
 #
 # TavriPkg: TavriDxe and the IPMI transport it waits for, and a test PEIM that
 # leaves the IIO source HOB.
 #
 ################################################################################
+[LibraryClasses]
+  TavriBaseLib|TavriPkg/Library/TavriBaseLib/TavriBaseLib.inf
+
 [Components]
   TavriPkg/IioHobPei/IioHobPei.inf
   TavriPkg/TavriDxe/TavriDxe.inf
@@ -38,9 +50,15 @@ FDF_DXE = """
 # transport's dependency holds TavriDxe's (both variable services), and within
 # one dispatch pass the DXE core starts drivers in the order of this volume.
 #
-INF  TavriPkg/TavriDxe/TavriDxe.inf
-INF  TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
+INF  {tavri}
+INF  {transport}
 """
+
+VARIANTS = {
+    "source": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf"),
+    "binary": ("TavriPkg/TavriDxe/Binary/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf"),
+    "transport-first": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/Binary/KcsIpmiDxe.inf"),
+}
 
 FDF_RULE = """
 [Rule.Common.DXE_DRIVER.BINARY]
@@ -85,15 +103,16 @@ def crlf(text):
 
 def main():
     src = sys.argv[1]
+    tavri, transport = VARIANTS[sys.argv[2] if len(sys.argv) > 2 else "source"]
     dsc = os.path.join(src, "OvmfPkg", "OvmfPkgX64.dsc")
     fdf = os.path.join(src, "OvmfPkg", "OvmfPkgX64.fdf")
 
     text = pristine(dsc)
-    write_if_changed(dsc, text + crlf(DSC_COMPONENTS))
+    write_if_changed(dsc, text + crlf(DSC_ADDITIONS))
 
     text = pristine(fdf)
     text = insert_after(text, "INF  OvmfPkg/PlatformPei/PlatformPei.inf\r\n", crlf(FDF_PEIM))
-    text = insert_after(text, "!include OvmfPkg/OvmfTpmDxe.fdf.inc\r\n", crlf(FDF_DXE))
+    text = insert_after(text, "!include OvmfPkg/OvmfTpmDxe.fdf.inc\r\n", crlf(FDF_DXE.format(tavri=tavri, transport=transport)))
     write_if_changed(fdf, text + crlf(FDF_RULE))
 
 

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
-"""Turn a dependency expression written with GUID names (a .dxs file: '#'
-comments, then an expression of names, AND, OR, NOT, TRUE, FALSE, BEFORE,
-AFTER) into a binary DXE_DEPEX section body with BaseTools' GenDepex.
+"""Turn a dependency expression written with GUID names into a binary
+DXE_DEPEX section body with BaseTools' GenDepex, for a binary INF (EDK2
+ignores a [Depex] section in a binary-only module).
 
-Names are looked up in the given DEC files ([Guids], [Protocols], [Ppis]) or
-are FILE_GUIDs written as registry-format GUIDs.
+The expression is the [Depex] section of a source INF, so that a module's
+dependency is written once, or a .dxs file ('#' comments, then the
+expression). Either is made of names, AND, OR, NOT, TRUE, FALSE, BEFORE,
+AFTER; names are looked up in the given DEC files ([Guids], [Protocols],
+[Ppis]) or are FILE_GUIDs written as registry-format GUIDs.
 
-Usage: MakeDepex.py GENDEPEX OUT.depex FILE.dxs DEC...
+Usage: MakeDepex.py GENDEPEX OUT.depex FILE.inf|FILE.dxs DEC...
+
+SPDX-License-Identifier: BSD-2-Clause-Patent
 """
 
 import re
@@ -34,9 +39,25 @@ def registry_to_c(text):
     return "{ 0x%s, 0x%s, 0x%s, { %s } }" % (p[0], p[1], p[2], data4)
 
 
+def depex_lines(path):
+    """The lines of the expression: a whole .dxs file, or an INF's [Depex]."""
+    with open(path, encoding="utf-8") as f:
+        lines = [line.split("#", 1)[0].strip() for line in f]
+    if not path.endswith(".inf"):
+        return lines
+    inside, found = False, []
+    for line in lines:
+        if line.startswith("["):
+            inside = line.lower().startswith("[depex")
+        elif inside:
+            found.append(line)
+    if not any(found):
+        sys.exit("MakeDepex: %s has no [Depex] section" % path)
+    return found
+
+
 def expression(dxs, names):
-    with open(dxs, encoding="utf-8") as f:
-        text = " ".join(line.split("#", 1)[0] for line in f)
+    text = " ".join(depex_lines(dxs))
     words = text.replace("(", " ( ").replace(")", " ) ").split()
     out = []
     for word in words:

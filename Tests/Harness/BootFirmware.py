@@ -152,6 +152,28 @@ def check_transport_first(result):
     return c
 
 
+def entry_offset(path):
+    """AddressOfEntryPoint of a PE32+ image."""
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[pe + 0x28:pe + 0x2C], "little")
+
+
+def check_integration(c, result, build, image):
+    """The TavriDxe the core loaded is the one this integration puts in the
+    volume: EDK2's own build of it, or the standalone image."""
+    built = os.path.join(build, "firmware", "TavriDxe.efi") if image == "source" else os.path.join(build, "TavriDxe.efi")
+    if not os.path.exists(built):
+        c.want(False, "%s is missing: the firmware build did not keep the TavriDxe image it put in the volume" % built)
+        return
+    loaded = set((int(e, 16) - int(b, 16)) for b, e in
+                 re.findall(r"Loading driver at 0x([0-9A-F]+) EntryPoint=0x([0-9A-F]+) TavriDxe\.efi", result.text("debug")))
+    c.want(loaded == {entry_offset(built)},
+           "TavriDxe loaded with entry offsets %s, expected 0x%X of %s" % (sorted(hex(o) for o in loaded), entry_offset(built), built),
+           "the core loaded the TavriDxe of this integration (%s)" % ("EDK2's build" if image == "source" else "the standalone image"))
+
+
 def print_report(build, result, image):
     print("OVMF built with TavriDxe inside (%s), QEMU q35 with QEMU's BMC on KCS: %.1f s for the whole run"
           % (image, result.elapsed))
@@ -202,6 +224,8 @@ def main():
     build = os.path.abspath(args.build)
     result = run(build, work, args.image, args.timeout)
     c = (check_transport_first if args.image == "transport-first" else check_normal)(result)
+    if args.image != "transport-first":
+        check_integration(c, result, build, args.image)
     print_report(build, result, args.image)
 
     def dump():

@@ -10,6 +10,6 @@
 #define EFI_EVENT_GROUP_READY_TO_BOOT \
   { 0x7CE88FB3, 0x4BD7, 0x4679, { 0x87, 0xA8, 0xA8, 0xD8, 0xDE, 0xE5, 0x0D, 0x2B } }
 
-inline EFI_GUID  gEfiEventReadyToBootGuid = EFI_EVENT_GROUP_READY_TO_BOOT;
+extern EFI_GUID  gEfiEventReadyToBootGuid;
 
 #endif

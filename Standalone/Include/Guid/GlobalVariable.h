@@ -11,7 +11,7 @@
 #define EFI_GLOBAL_VARIABLE_GUID \
   { 0x8BE4DF61, 0x93CA, 0x11D2, { 0xAA, 0x0D, 0x00, 0xE0, 0x98, 0x03, 0x2B, 0x8C } }
 
-inline EFI_GUID  gEfiGlobalVariableGuid = EFI_GLOBAL_VARIABLE_GUID;
+extern EFI_GUID  gEfiGlobalVariableGuid;
 
 ///
 /// A load option (Boot####, Driver####) starts with these fields; the

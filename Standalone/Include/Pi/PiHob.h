@@ -33,8 +33,8 @@ typedef struct {
 } EFI_HOB_GUID_TYPE;
 
 static_assert (sizeof (EFI_HOB_GENERIC_HEADER) == 8, "HOB header");
-static_assert (offsetof (EFI_HOB_GENERIC_HEADER, HobLength) == 2, "HOB header");
-static_assert (offsetof (EFI_HOB_GUID_TYPE, Name) == 8, "GUID HOB");
+static_assert (OFFSET_OF (EFI_HOB_GENERIC_HEADER, HobLength) == 2, "HOB header");
+static_assert (OFFSET_OF (EFI_HOB_GUID_TYPE, Name) == 8, "GUID HOB");
 static_assert (sizeof (EFI_HOB_GUID_TYPE) == 24, "GUID HOB data starts 24 bytes in");
 
 #endif

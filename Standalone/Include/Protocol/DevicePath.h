@@ -12,7 +12,7 @@
 #define EFI_DEVICE_PATH_PROTOCOL_GUID \
   { 0x09576E91, 0x6D3F, 0x11D2, { 0x8E, 0x39, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B } }
 
-inline EFI_GUID  gEfiDevicePathProtocolGuid = EFI_DEVICE_PATH_PROTOCOL_GUID;
+extern EFI_GUID  gEfiDevicePathProtocolGuid;
 
 ///
 /// Header of every device path node; Length counts the header and is

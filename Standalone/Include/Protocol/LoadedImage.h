@@ -11,7 +11,7 @@
 #define EFI_LOADED_IMAGE_PROTOCOL_GUID \
   { 0x5B1B31A1, 0x9562, 0x11D2, { 0x8E, 0x3F, 0x00, 0xA0, 0xC9, 0x69, 0x72, 0x3B } }
 
-inline EFI_GUID  gEfiLoadedImageProtocolGuid = EFI_LOADED_IMAGE_PROTOCOL_GUID;
+extern EFI_GUID  gEfiLoadedImageProtocolGuid;
 
 typedef struct {
   UINT32                      Revision;
@@ -29,9 +29,9 @@ typedef struct {
   VOID                        *Unload;
 } EFI_LOADED_IMAGE_PROTOCOL;
 
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, ParentHandle) == 8, "loaded image");
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == 24, "loaded image");
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, FilePath) == 32, "loaded image");
-static_assert (offsetof (EFI_LOADED_IMAGE_PROTOCOL, ImageBase) == 64, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, ParentHandle) == 8, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == 24, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, FilePath) == 32, "loaded image");
+static_assert (OFFSET_OF (EFI_LOADED_IMAGE_PROTOCOL, ImageBase) == 64, "loaded image");
 
 #endif

@@ -14,7 +14,7 @@
 #define EFI_SHELL_PROTOCOL_GUID \
   { 0x6302D008, 0x7F9B, 0x4F30, { 0x87, 0xAC, 0x60, 0xC9, 0xFE, 0xF5, 0xDA, 0x4E } }
 
-inline EFI_GUID  gEfiShellProtocolGuid = EFI_SHELL_PROTOCOL_GUID;
+extern EFI_GUID  gEfiShellProtocolGuid;
 
 constexpr UINT64  EFI_FILE_MODE_READ   = 0x0000000000000001ULL;
 constexpr UINT64  EFI_FILE_MODE_WRITE  = 0x0000000000000002ULL;
@@ -74,14 +74,14 @@ typedef struct {
   UINT32                         MinorVersion;
 } EFI_SHELL_PROTOCOL;
 
-static_assert (offsetof (EFI_SHELL_PROTOCOL, OpenFileByName) == 192, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, CloseFile) == 200, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, CreateFile) == 208, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, ReadFile) == 216, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, WriteFile) == 224, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, DeleteFile) == 232, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, FlushFile) == 264, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, GetFileSize) == 288, "shell protocol");
-static_assert (offsetof (EFI_SHELL_PROTOCOL, MajorVersion) == 320, "shell protocol: 2.0 members");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, OpenFileByName) == 192, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, CloseFile) == 200, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, CreateFile) == 208, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, ReadFile) == 216, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, WriteFile) == 224, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, DeleteFile) == 232, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, FlushFile) == 264, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, GetFileSize) == 288, "shell protocol");
+static_assert (OFFSET_OF (EFI_SHELL_PROTOCOL, MajorVersion) == 320, "shell protocol: 2.0 members");
 
 #endif

@@ -12,7 +12,7 @@
 #define EFI_SHELL_PARAMETERS_PROTOCOL_GUID \
   { 0x752F3136, 0x4E16, 0x4FDC, { 0xA2, 0x2A, 0xE5, 0xF4, 0x68, 0x12, 0xF4, 0xCA } }
 
-inline EFI_GUID  gEfiShellParametersProtocolGuid = EFI_SHELL_PARAMETERS_PROTOCOL_GUID;
+extern EFI_GUID  gEfiShellParametersProtocolGuid;
 
 typedef VOID  *SHELL_FILE_HANDLE;
 
@@ -24,7 +24,7 @@ typedef struct {
   SHELL_FILE_HANDLE    StdErr;
 } EFI_SHELL_PARAMETERS_PROTOCOL;
 
-static_assert (offsetof (EFI_SHELL_PARAMETERS_PROTOCOL, Argc) == 8, "Argv, then Argc");
+static_assert (OFFSET_OF (EFI_SHELL_PARAMETERS_PROTOCOL, Argc) == 8, "Argv, then Argc");
 static_assert (sizeof (EFI_SHELL_PARAMETERS_PROTOCOL) == 40, "Argv, Argc and three file handles");
 
 #endif

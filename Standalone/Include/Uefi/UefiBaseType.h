@@ -35,6 +35,12 @@ typedef uint64_t  UINTN;
 typedef char      CHAR8;
 typedef char16_t  CHAR16;
 
+///
+/// Byte offset of a member, usable in constant expressions, as MdePkg's
+/// Base.h defines it.
+///
+#define OFFSET_OF(TYPE, Field)  ((UINTN) __builtin_offsetof (TYPE, Field))
+
 #define TRUE   ((BOOLEAN)1)
 #define FALSE  ((BOOLEAN)0)
 #ifndef NULL
@@ -63,7 +69,7 @@ typedef struct {
 } EFI_GUID;
 
 static_assert (sizeof (EFI_GUID) == 16, "EFI_GUID is 16 bytes");
-static_assert (offsetof (EFI_GUID, Data4) == 8, "EFI_GUID layout");
+static_assert (OFFSET_OF (EFI_GUID, Data4) == 8, "EFI_GUID layout");
 
 #define MAX_BIT  0x8000000000000000ULL
 

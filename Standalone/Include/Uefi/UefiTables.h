@@ -325,38 +325,38 @@ constexpr UINT64  EFI_RUNTIME_SERVICES_SIGNATURE = 0x56524553544e5552ULL;   // "
 // The layouts the firmware relies on. A slot out of place fails the build.
 //
 static_assert (sizeof (EFI_TABLE_HEADER) == 24, "table header");
-static_assert (offsetof (EFI_TABLE_HEADER, Revision) == 8, "table header");
+static_assert (OFFSET_OF (EFI_TABLE_HEADER, Revision) == 8, "table header");
 
-static_assert (offsetof (EFI_BOOT_SERVICES, RaiseTPL) == 24, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, AllocatePool) == 64, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, CreateEvent) == 80, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, SignalEvent) == 104, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, CloseEvent) == 112, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, InstallProtocolInterface) == 128, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, HandleProtocol) == 152, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, RegisterProtocolNotify) == 168, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, InstallConfigurationTable) == 192, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, LoadImage) == 200, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, StartImage) == 208, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, Stall) == 248, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, LocateProtocol) == 320, "boot services");
-static_assert (offsetof (EFI_BOOT_SERVICES, CreateEventEx) == 368, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, RaiseTPL) == 24, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, AllocatePool) == 64, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, CreateEvent) == 80, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, SignalEvent) == 104, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, CloseEvent) == 112, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, InstallProtocolInterface) == 128, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, HandleProtocol) == 152, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, RegisterProtocolNotify) == 168, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, InstallConfigurationTable) == 192, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, LoadImage) == 200, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, StartImage) == 208, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, Stall) == 248, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, LocateProtocol) == 320, "boot services");
+static_assert (OFFSET_OF (EFI_BOOT_SERVICES, CreateEventEx) == 368, "boot services");
 static_assert (sizeof (EFI_BOOT_SERVICES) == 376, "boot services: 44 slots after the header");
 
-static_assert (offsetof (EFI_RUNTIME_SERVICES, GetVariable) == 72, "runtime services");
-static_assert (offsetof (EFI_RUNTIME_SERVICES, SetVariable) == 88, "runtime services");
-static_assert (offsetof (EFI_RUNTIME_SERVICES, ResetSystem) == 104, "runtime services");
+static_assert (OFFSET_OF (EFI_RUNTIME_SERVICES, GetVariable) == 72, "runtime services");
+static_assert (OFFSET_OF (EFI_RUNTIME_SERVICES, SetVariable) == 88, "runtime services");
+static_assert (OFFSET_OF (EFI_RUNTIME_SERVICES, ResetSystem) == 104, "runtime services");
 static_assert (sizeof (EFI_RUNTIME_SERVICES) == 136, "runtime services: 14 slots after the header");
 
-static_assert (offsetof (EFI_SYSTEM_TABLE, ConOut) == 64, "system table");
-static_assert (offsetof (EFI_SYSTEM_TABLE, RuntimeServices) == 88, "system table");
-static_assert (offsetof (EFI_SYSTEM_TABLE, BootServices) == 96, "system table");
-static_assert (offsetof (EFI_SYSTEM_TABLE, NumberOfTableEntries) == 104, "system table");
-static_assert (offsetof (EFI_SYSTEM_TABLE, ConfigurationTable) == 112, "system table");
+static_assert (OFFSET_OF (EFI_SYSTEM_TABLE, ConOut) == 64, "system table");
+static_assert (OFFSET_OF (EFI_SYSTEM_TABLE, RuntimeServices) == 88, "system table");
+static_assert (OFFSET_OF (EFI_SYSTEM_TABLE, BootServices) == 96, "system table");
+static_assert (OFFSET_OF (EFI_SYSTEM_TABLE, NumberOfTableEntries) == 104, "system table");
+static_assert (OFFSET_OF (EFI_SYSTEM_TABLE, ConfigurationTable) == 112, "system table");
 static_assert (sizeof (EFI_SYSTEM_TABLE) == 120, "system table");
 
 static_assert (sizeof (EFI_CONFIGURATION_TABLE) == 24, "configuration table entry");
-static_assert (offsetof (EFI_CONFIGURATION_TABLE, VendorTable) == 16, "configuration table entry");
-static_assert (offsetof (EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 8, "console output");
+static_assert (OFFSET_OF (EFI_CONFIGURATION_TABLE, VendorTable) == 16, "configuration table entry");
+static_assert (OFFSET_OF (EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 8, "console output");
 
 #endif

@@ -11,6 +11,6 @@
 #define BOOT_HOOK_TRIGGER_PROTOCOL_GUID \
   { 0x5E90A50D, 0x6955, 0x4A49, { 0x90, 0x32, 0xDA, 0x38, 0x12, 0xF8, 0xE8, 0xE5 } }
 
-inline EFI_GUID  gBootHookTriggerProtocolGuid = BOOT_HOOK_TRIGGER_PROTOCOL_GUID;
+extern EFI_GUID  gBootHookTriggerProtocolGuid;
 
 #endif

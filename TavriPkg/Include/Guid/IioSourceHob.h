@@ -13,7 +13,7 @@
 #define IIO_SOURCE_HOB_GUID \
   { 0x353BB17B, 0x74AC, 0x4895, { 0xB4, 0x61, 0x2C, 0x8C, 0x97, 0x68, 0x30, 0xE6 } }
 
-inline EFI_GUID  gIioSourceHobGuid = IIO_SOURCE_HOB_GUID;
+extern EFI_GUID  gIioSourceHobGuid;
 
 //
 // Per-socket records in the HOB data.

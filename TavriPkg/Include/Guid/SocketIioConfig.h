@@ -7,14 +7,16 @@
 #define SOCKET_IIO_CONFIG_H_
 
 #include <Uefi/UefiBaseType.h>
+#include <Ucs2Text.h>
 #include <Guid/IioSourceHob.h>
 
 #define SOCKET_IIO_CONFIG_GUID \
   { 0xDD84017E, 0x7F52, 0x48F9, { 0xB1, 0x6E, 0x50, 0xED, 0x9E, 0x0D, 0xBE, 0x27 } }
 
-inline EFI_GUID  gSocketIioConfigGuid = SOCKET_IIO_CONFIG_GUID;
+extern EFI_GUID  gSocketIioConfigGuid;
 
-#define SOCKET_IIO_CONFIG_NAME  u"SocketIioConfig"
+inline constexpr UCS2_TEXT  mSocketIioConfigName = Ucs2Text (u"SocketIioConfig");
+#define SOCKET_IIO_CONFIG_NAME  (mSocketIioConfigName.Text)
 
 constexpr UINTN  SOCKET_IIO_CONFIG_SIZE = 22247;
 

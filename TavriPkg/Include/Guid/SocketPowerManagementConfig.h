@@ -8,13 +8,15 @@
 #define SOCKET_POWER_MANAGEMENT_CONFIG_H_
 
 #include <Uefi/UefiBaseType.h>
+#include <Ucs2Text.h>
 
 #define SOCKET_POWER_MANAGEMENT_CONFIG_GUID \
   { 0xA1047342, 0xBDBA, 0x4DAE, { 0xA6, 0x7A, 0x40, 0x97, 0x9B, 0x65, 0xC7, 0xF8 } }
 
-inline EFI_GUID  gSocketPowerManagementConfigGuid = SOCKET_POWER_MANAGEMENT_CONFIG_GUID;
+extern EFI_GUID  gSocketPowerManagementConfigGuid;
 
-#define SOCKET_POWER_MANAGEMENT_CONFIG_NAME  u"SocketPowerManagementConfig"
+inline constexpr UCS2_TEXT  mSocketPowerManagementConfigName = Ucs2Text (u"SocketPowerManagementConfig");
+#define SOCKET_POWER_MANAGEMENT_CONFIG_NAME  (mSocketPowerManagementConfigName.Text)
 
 constexpr UINTN  SOCKET_POWER_MANAGEMENT_CONFIG_SIZE = 524;
 

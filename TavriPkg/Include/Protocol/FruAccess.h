@@ -13,7 +13,7 @@
 #define FRU_ACCESS_PROTOCOL_GUID \
   { 0x6AF735B6, 0x7E0D, 0x41CF, { 0x84, 0x31, 0xD3, 0x2F, 0xB7, 0xAC, 0xC0, 0x23 } }
 
-inline EFI_GUID  gFruAccessProtocolGuid = FRU_ACCESS_PROTOCOL_GUID;
+extern EFI_GUID  gFruAccessProtocolGuid;
 
 /**
   Read or write bytes of a FRU device.
@@ -46,6 +46,6 @@ typedef struct {
 } FRU_ACCESS_PROTOCOL;
 
 static_assert (sizeof (FRU_ACCESS_PROTOCOL) == 16, "two function pointers, no revision");
-static_assert (offsetof (FRU_ACCESS_PROTOCOL, WriteFruData) == 8, "ReadFruData, then WriteFruData");
+static_assert (OFFSET_OF (FRU_ACCESS_PROTOCOL, WriteFruData) == 8, "ReadFruData, then WriteFruData");
 
 #endif

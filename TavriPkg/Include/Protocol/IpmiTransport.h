@@ -12,7 +12,7 @@
 #define IPMI_TRANSPORT_PROTOCOL_GUID \
   { 0x4A1D0E66, 0x5271, 0x4E22, { 0x83, 0xFE, 0x90, 0x92, 0x1B, 0x74, 0x82, 0x13 } }
 
-inline EFI_GUID  gIpmiTransportProtocolGuid = IPMI_TRANSPORT_PROTOCOL_GUID;
+extern EFI_GUID  gIpmiTransportProtocolGuid;
 
 typedef struct _IPMI_TRANSPORT_PROTOCOL  IPMI_TRANSPORT_PROTOCOL;
 
@@ -48,6 +48,6 @@ struct _IPMI_TRANSPORT_PROTOCOL {
   IPMI_SEND_COMMAND    SendIpmiCommand;
 };
 
-static_assert (offsetof (IPMI_TRANSPORT_PROTOCOL, SendIpmiCommand) == 8, "SendIpmiCommand follows a 64-bit field");
+static_assert (OFFSET_OF (IPMI_TRANSPORT_PROTOCOL, SendIpmiCommand) == 8, "SendIpmiCommand follows a 64-bit field");
 
 #endif

@@ -3,10 +3,14 @@
 
   The wrappers add nothing: each passes its arguments to the saved table's
   service and returns its status. They keep every dereference of a firmware
-  table in this one file.
+  table in this one file. MdePkg declares the variable services with pointers
+  to non-constant name, GUID and data, which they only read; the casts away
+  from CONST are made here and nowhere else.
 **/
 
 #include "FirmwareServices.h"
+
+#include <Library/TavriBaseLib.h>
 
 EFI_SYSTEM_TABLE      *gImageSt = NULL;
 EFI_BOOT_SERVICES     *gImageBs = NULL;
@@ -30,39 +34,12 @@ FwSystemTableRevision (
   return gImageSt->Hdr.Revision;
 }
 
-STATIC
-BOOLEAN
-GuidEquals (
-  IN CONST EFI_GUID  *Left,
-  IN CONST EFI_GUID  *Right
-  )
-{
-  CONST UINT8  *L = reinterpret_cast<CONST UINT8 *>(Left);
-  CONST UINT8  *R = reinterpret_cast<CONST UINT8 *>(Right);
-
-  for (UINTN Index = 0; Index < sizeof (EFI_GUID); Index++) {
-    if (L[Index] != R[Index]) {
-      return FALSE;
-    }
-  }
-
-  return TRUE;
-}
-
 VOID *
 FwFindConfigurationTable (
   IN CONST EFI_GUID  *Guid
   )
 {
-  EFI_CONFIGURATION_TABLE  *Table = gImageSt->ConfigurationTable;
-
-  for (UINTN Index = 0; Index < gImageSt->NumberOfTableEntries; Index++) {
-    if (GuidEquals (&Table[Index].VendorGuid, Guid)) {
-      return Table[Index].VendorTable;
-    }
-  }
-
-  return NULL;
+  return TavriFindConfigurationTable (gImageSt, Guid);
 }
 
 EFI_STATUS
@@ -136,7 +113,7 @@ FwGetVariable (
   OUT    VOID            *Data
   )
 {
-  return gImageRt->GetVariable (VariableName, VendorGuid, Attributes, DataSize, Data);
+  return gImageRt->GetVariable (const_cast<CHAR16 *>(VariableName), const_cast<EFI_GUID *>(VendorGuid), Attributes, DataSize, Data);
 }
 
 EFI_STATUS
@@ -148,5 +125,11 @@ FwSetVariable (
   IN CONST VOID      *Data
   )
 {
-  return gImageRt->SetVariable (VariableName, VendorGuid, Attributes, DataSize, Data);
+  return gImageRt->SetVariable (
+                     const_cast<CHAR16 *>(VariableName),
+                     const_cast<EFI_GUID *>(VendorGuid),
+                     Attributes,
+                     DataSize,
+                     const_cast<VOID *>(Data)
+                     );
 }

@@ -24,7 +24,7 @@
 
 #include <Library/BaseLib.h>
 #include "../Common/FruWriteCheck.h"
-#include "../Common/GuidCompare.h"
+#include <Library/TavriBaseLib.h>
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
@@ -78,13 +78,7 @@ IioHobByte (UINTN Index)
 EFI_STATUS
 PublishIioHob (VOID)
 {
-  CONST UINT8  *List = NULL;
-
-  for (UINTN Index = 0; Index < St->NumberOfTableEntries; Index++) {
-    if (SameGuid (St->ConfigurationTable[Index].VendorGuid, gEfiHobListGuid)) {
-      List = static_cast<CONST UINT8 *>(St->ConfigurationTable[Index].VendorTable);
-    }
-  }
+  CONST UINT8  *List = static_cast<CONST UINT8 *>(TavriFindConfigurationTable (St, &gEfiHobListGuid));
 
   if (List == NULL) {
     return EFI_NOT_FOUND;

@@ -9,7 +9,7 @@
 
 #include <Uefi.h>
 
-#include "../Common/GuidCompare.h"
+#include <Library/TavriBaseLib.h>
 #include "../Common/ReportPort.h"
 
 extern EFI_SYSTEM_TABLE      *gProbeSt;

@@ -10,7 +10,7 @@
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
-#include <Pi/PiHob.h>
+#include <Library/TavriBaseLib.h>
 #include <Protocol/DevicePath.h>
 #include <Protocol/FruAccess.h>
 #include <Protocol/LoadedImage.h>
@@ -22,7 +22,6 @@ namespace {
 
 constexpr UINTN  MAX_IMAGE_HANDLES    = 512;
 constexpr UINTN  MAX_PATH_NODES       = 16;
-constexpr UINTN  MAX_HOBS             = 65536;
 
 EFI_HANDLE  mHandles[MAX_IMAGE_HANDLES];
 UINT8       mIioVariable[SOCKET_IIO_CONFIG_SIZE];
@@ -115,39 +114,22 @@ IioSourceHobState (
   VOID
   )
 {
-  CONST UINT8  *Hob = NULL;
+  CONST VOID  *HobList = TavriFindConfigurationTable (gProbeSt, &gEfiHobListGuid);
+  CONST VOID  *Data;
+  UINTN       DataSize;
 
-  for (UINTN Index = 0; Index < gProbeSt->NumberOfTableEntries; Index++) {
-    if (SameGuid (gProbeSt->ConfigurationTable[Index].VendorGuid, gEfiHobListGuid)) {
-      Hob = static_cast<CONST UINT8 *>(gProbeSt->ConfigurationTable[Index].VendorTable);
-      break;
-    }
-  }
-
-  if (Hob == NULL) {
+  if (HobList == NULL) {
     return "no-hob-list";
   }
 
-  for (UINTN Count = 0; Count < MAX_HOBS; Count++) {
-    CONST EFI_HOB_GENERIC_HEADER  *Header = reinterpret_cast<CONST EFI_HOB_GENERIC_HEADER *>(Hob);
-    if (Header->HobType == EFI_HOB_TYPE_END_OF_HOB_LIST) {
-      return "absent";
-    }
-
-    if ((Header->HobLength < sizeof (EFI_HOB_GENERIC_HEADER)) || ((Header->HobLength & 7) != 0)) {
-      return "malformed";
-    }
-
-    if ((Header->HobType == EFI_HOB_TYPE_GUID_EXTENSION) && (Header->HobLength >= sizeof (EFI_HOB_GUID_TYPE)) &&
-        SameGuid (reinterpret_cast<CONST EFI_HOB_GUID_TYPE *>(Hob)->Name, gIioSourceHobGuid))
-    {
+  switch (TavriFindGuidHob (HobList, &gIioSourceHobGuid, &Data, &DataSize)) {
+    case EFI_SUCCESS:
       return "present";
-    }
-
-    Hob += Header->HobLength;
+    case EFI_NOT_FOUND:
+      return "absent";
+    default:
+      return "malformed";
   }
-
-  return "malformed";
 }
 
 VOID
