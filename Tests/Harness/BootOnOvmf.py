@@ -117,8 +117,9 @@ def boot_story(number, boot, traced, tsc_hz, after_reset=False):
         " ".join("0x%02X<-0x%02X" % w for w in traced["cmos"]) if traced["cmos"] else "not written"))
     if traced["reset"] == 0x0E:
         print("  The boot ended with 0x0E written to 0xCF9%s: the driver's preset reset, made when it finds the "
-              "selected preset not in force and has stored it; the transport's start never returned to the app." %
-              (" before any KCS write" if traced["reset_before_kcs"] else ""))
+              "selected preset not in force and has stored it%s." %
+              (" before any KCS write" if traced["reset_before_kcs"] else "",
+               "" if "kcs-start" in parsed["kinds"] else "; the transport's start never returned to the app"))
     elif traced["reset"] is not None:
         print("  The boot ended with 0x%02X written to 0xCF9 (%s)." % (traced["reset"], C.RESETS.get(traced["reset"], "a reset")))
     else:

@@ -25,9 +25,9 @@ from . import DeployReport as R
 from . import EfiSigning as S
 from . import Fru
 from . import Qemu as Q
+from . import Words as W
 
 REFUSED = (R.EFI_SECURITY_VIOLATION, R.EFI_ACCESS_DENIED)
-REFUSAL_NAMES = {R.EFI_SECURITY_VIOLATION: "EFI_SECURITY_VIOLATION", R.EFI_ACCESS_DENIED: "EFI_ACCESS_DENIED"}
 
 
 def esp_files(build, work):
@@ -125,7 +125,7 @@ def main():
 
     print()
     for path in ("\\TavriDxe-unsigned.efi", "\\TavriDxe-tampered.efi"):
-        print("LoadImage of %s from the signed loader: refused with %s; nothing of the driver ran." % (path, REFUSAL_NAMES.get(loads.get(path), loads.get(path))))
+        print("LoadImage of %s from the signed loader: refused with %s; nothing of the driver ran." % (path, W.status_name(loads.get(path))))
     print("Driver0000 -> \\TavriDxe-unsigned.efi: the boot manager refused it, loaded Driver0001 and booted BOOTX64.EFI; "
           "no FRU protocol, no preset store, no KCS or CMOS write.")
     print("Driver0000 -> \\TavriDxe.efi (signed): loaded by the boot manager; the preset cycle ran and the FRU protocol is installed.")
