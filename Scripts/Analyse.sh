@@ -3,9 +3,9 @@
 # both failing on any finding. Needs build/compile_commands.json.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-sources=(TavriPkg/TavriDxe/*.cpp TavriPkg/TavriDxe/Fru/*.cpp TavriPkg/TavriDxe/Platform/FirmwareServices.cpp Emulator/HostPlatform/CpuIoHost.cpp)
+sources=(TavriPkg/TavriDxe/*.cpp TavriPkg/TavriDxe/Fru/*.cpp TavriPkg/TavriDxe/Platform/FirmwareServices.cpp TavriPkg/Library/TavriBaseLib/*.cpp Emulator/HostPlatform/CpuIoHost.cpp)
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
-  -ITavriPkg/Include -IStandalone/Include -ITavriPkg/TavriDxe --suppress=missingIncludeSystem --error-exitcode=1 TavriPkg/TavriDxe
+  -ITavriPkg/Include -IStandalone/Include -ITavriPkg/TavriDxe --suppress=missingIncludeSystem --error-exitcode=1 TavriPkg/TavriDxe TavriPkg/Library/TavriBaseLib
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
   -ITavriPkg/Include -IStandalone/Include --suppress=missingIncludeSystem --error-exitcode=1 TavriPkg/Library/FruFormatLib TavriPkg/FruTool
 sources+=(TavriPkg/Library/FruFormatLib/Fru*.cpp)

@@ -16,7 +16,7 @@
 
 constexpr UINTN  FRU_HEADER_SIZE       = 8;
 constexpr UINTN  FRU_MAX_IMAGE_SIZE    = 0x10000;   ///< FRU offsets are 16 bits
-constexpr UINTN  FRU_MAX_AREA_SIZE     = 255 * 8;   ///< length byte in multiples of 8
+constexpr UINTN  FRU_MAX_AREA_SIZE     = UINTN (255) * 8;   ///< length byte in multiples of 8
 constexpr UINTN  FRU_MAX_FIELD_BYTES   = 63;        ///< 6-bit length of a type/length byte
 constexpr UINTN  FRU_RECORD_HEADER     = 5;
 constexpr UINT8  FRU_END_OF_FIELDS     = 0xC1;
