@@ -12,7 +12,11 @@ the reset control register. This runs QEMU with a time limit, prints what
 the driver did boot by boot, and fails loudly with the console log when
 anything is off.
 
-Usage: python3 -m Harness.BootOnOvmf BUILD_DIR [--work DIR] [--bmc qemu|openipmi]
+With --app BootAppTransport2.efi the app loads the IPMI_TRANSPORT2 face of
+the KCS transport (KcsIpmiDxeTransport2) instead of KcsIpmiDxe; the debug port
+0x402, where that transport reports a refused call, must stay free of it.
+
+Usage: python3 -m Harness.BootOnOvmf BUILD_DIR [--work DIR] [--bmc qemu|openipmi] [--app NAME]
 """
 
 import argparse
@@ -29,15 +33,15 @@ from . import Qemu as Q
 from . import Words as W
 
 
-def run_qemu(build, work, timeout, fru_image, bmc_args, extra_args=()):
+def run_qemu(build, work, timeout, fru_image, bmc_args, extra_args=(), app="BootApp.efi", captures=None):
     """Boot the app (both boots) with the given BMC arguments; the FRU image
     is what the BMC was given, for the checks."""
     esp = os.path.join(work, "esp")
     os.makedirs(os.path.join(esp, "EFI", "BOOT"), exist_ok=True)
-    shutil.copy(os.path.join(build, "BootApp.efi"), os.path.join(esp, "EFI", "BOOT", "BOOTX64.EFI"))
+    shutil.copy(os.path.join(build, app), os.path.join(esp, "EFI", "BOOT", "BOOTX64.EFI"))
     shutil.copy(os.path.join(build, "TavriDxe.efi"), os.path.join(esp, "TavriDxe.efi"))
-    result = Q.boot(work, timeout, bmc_args, esp=esp, captures=dict(Q.CAPTURE_REPORT, **Q.CAPTURE_CMOS),
-                    extra=extra_args)
+    result = Q.boot(work, timeout, bmc_args, esp=esp,
+                    captures=dict(Q.CAPTURE_REPORT, **Q.CAPTURE_CMOS, **(captures or {})), extra=extra_args)
     result.fru = fru_image
     return result
 
@@ -185,6 +189,7 @@ def main():
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=240)
     parser.add_argument("--bmc", choices=("qemu", "openipmi"), default="qemu")
+    parser.add_argument("--app", default="BootApp.efi")
     args = parser.parse_args()
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="tavri-qemu-"))
     os.makedirs(work, exist_ok=True)
@@ -193,7 +198,10 @@ def main():
     if args.bmc == "qemu":
         image = Fru.board_fru()
         fru = Fru.write_fru(os.path.join(work, "fru0.bin"), image)
-        result = run_qemu(build, work, args.timeout, image, Q.qemu_bmc_args(fru))
+        result = run_qemu(build, work, args.timeout, image, Q.qemu_bmc_args(fru), app=args.app, captures=Q.CAPTURE_DEBUG)
+        debug = result.text("debug")
+        if "refused" in debug:
+            extra.append("the transport refused a call: " + debug.strip()[-300:])
     else:
         result, extra, fru_print = run_openipmi(build, work, args.timeout)
     c = check(result)

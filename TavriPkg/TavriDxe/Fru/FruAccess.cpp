@@ -52,8 +52,9 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
   @param[in]   Command       IPMI command.
   @param[in]   Request       The request, already built.
   @param[in]   RequestSize   Its length.
-  @param[out]  Response      Response area of Capacity bytes.
-  @param[in]   Capacity      Size of the response area.
+  @param[out]  Response      Response area of Capacity + IPMI_RESPONSE_SLACK
+                             bytes.
+  @param[in]   Capacity      Capacity announced to the transport.
   @param[out]  Moved         Bytes the reply moved, on success.
   @param[out]  DataSize      The caller's count, set to 0 on failure.
 
@@ -66,10 +67,11 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
 **/
 STATIC
 EFI_STATUS
+IPMI_CALLS_THROUGH_ANY_SHAPE
 ExchangeFruChunk (
   IN  UINT8  Command,
   IN  UINT8  *Request,
-  IN  UINT8  RequestSize,
+  IN  UINTN  RequestSize,
   OUT UINT8  *Response,
   IN  UINT8  Capacity,
   OUT UINT8  *Moved,
@@ -77,39 +79,45 @@ ExchangeFruChunk (
   )
 {
   EFI_STATUS  Status;
-  UINT8       ResponseSize;
+  UINT32      ResponseSize;
+  UINT32      Carried;
   BOOLEAN     Stalled = FALSE;
 
-  for (UINT8 Send = 0; Send <= FRU_BUSY_RETRIES; Send++) {
-    for (UINTN Index = 0; Index < Capacity; Index++) {
+  for (UINT8 Attempt = 0; Attempt <= FRU_BUSY_RETRIES; Attempt++) {
+    for (UINTN Index = 0; Index < Capacity + IPMI_RESPONSE_SLACK; Index++) {
       Response[Index] = 0;
     }
 
     ResponseSize = Capacity;
-    Status       = mIpmiTransport->SendIpmiCommand (
-                                    mIpmiTransport,
-                                    IPMI_NETFN_STORAGE,
-                                    IPMI_BMC_LUN,
-                                    Command,
-                                    Request,
-                                    RequestSize,
-                                    Response,
-                                    &ResponseSize
-                                    );
+    Status       = IpmiSendAnyShape (
+                     mIpmiTransport,
+                     IPMI_NETFN_STORAGE,
+                     IPMI_BMC_LUN,
+                     Command,
+                     Request,
+                     RequestSize,
+                     Response,
+                     &ResponseSize
+                     );
     if (EFI_ERROR (Status)) {
       *DataSize = 0;
       return Status;
     }
 
-    *Moved = Response[1];
-    if ((Command == IPMI_STORAGE_READ_FRU_DATA) && (ResponseSize >= IPMI_READ_FRU_DATA_RESPONSE_HEADER) &&
-        (*Moved > ResponseSize - IPMI_READ_FRU_DATA_RESPONSE_HEADER))
+    //
+    // A transport that writes the size as 32 bits can hand back any value: no
+    // length above the capacity announced is believed.
+    //
+    Carried = (ResponseSize > Capacity) ? Capacity : ResponseSize;
+    *Moved  = Response[1];
+    if ((Command == IPMI_STORAGE_READ_FRU_DATA) && (Carried >= IPMI_READ_FRU_DATA_RESPONSE_HEADER) &&
+        (*Moved > Carried - IPMI_READ_FRU_DATA_RESPONSE_HEADER))
     {
       //
       // The count byte claims more than the reply carries: take what it does
       // carry, so that no byte the BMC never sent is presented as FRU data.
       //
-      *Moved = static_cast<UINT8>(ResponseSize - IPMI_READ_FRU_DATA_RESPONSE_HEADER);
+      *Moved = static_cast<UINT8>(Carried - IPMI_READ_FRU_DATA_RESPONSE_HEADER);
     }
 
     if ((Response[0] == IPMI_COMP_CODE_NORMAL) && (*Moved != 0)) {
@@ -155,7 +163,7 @@ ReadFruData (
 {
   EFI_STATUS  Status;
   UINT8       Request[sizeof (IPMI_READ_FRU_DATA_REQUEST)];
-  UINT8       Response[FRU_READ_RESPONSE_CAPACITY];
+  UINT8       Response[FRU_READ_RESPONSE_CAPACITY + IPMI_RESPONSE_SLACK];
   UINTN       Total;
   UINT16      RequestOffset;
   UINT8       Chunk;
@@ -175,7 +183,7 @@ ReadFruData (
     Request[2] = static_cast<UINT8>(RequestOffset >> 8);
     Request[3] = Chunk;
 
-    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, sizeof (Response), &Moved, DataSize);
+    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, FRU_READ_RESPONSE_CAPACITY, &Moved, DataSize);
     if (Status != EFI_SUCCESS) {
       return Status;
     }
@@ -214,7 +222,7 @@ WriteFruData (
 {
   EFI_STATUS  Status;
   UINT8       Request[IPMI_WRITE_FRU_DATA_REQUEST_HEADER + FRU_CHUNK_SIZE];
-  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY];
+  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY + IPMI_RESPONSE_SLACK];
   UINTN       Total;
   UINT16      RequestOffset;
   UINT8       Chunk;
@@ -239,9 +247,9 @@ WriteFruData (
     Status = ExchangeFruChunk (
                IPMI_STORAGE_WRITE_FRU_DATA,
                Request,
-               static_cast<UINT8>(IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Chunk),
+               IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Chunk,
                Response,
-               sizeof (Response),
+               FRU_WRITE_RESPONSE_CAPACITY,
                &Moved,
                DataSize
                );
