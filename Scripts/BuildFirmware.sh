@@ -16,6 +16,9 @@
 #        BUILD_DIR/firmware/OVMF_CODE.binary.fd          TavriDxe.efi through the binary INF
 #        BUILD_DIR/firmware/OVMF_CODE.transport-first.fd the transport with no
 #                                                       dependency, started first
+#        BUILD_DIR/firmware/OVMF_CODE.transport2.fd      the transport's IPMI_TRANSPORT2 face
+#        BUILD_DIR/firmware/OVMF_CODE.transport2-published-depex.fd
+#                                                       that face with GenericIpmi's published DEPEX
 #        BUILD_DIR/firmware/TavriDxe.efi                 TavriDxe as EDK2 built it
 #        BUILD_DIR/firmware/edk2                        the EDK2 source tree used
 # Cache: $TAVRI_CACHE, else ~/.cache/tavri.
@@ -30,7 +33,7 @@ started=$(date +%s)
 say() { echo "BuildFirmware: $*"; }
 took() { echo "$(( $(date +%s) - $1 )) s"; }
 
-for image in TavriDxe.efi KcsIpmiDxe.efi; do
+for image in TavriDxe.efi KcsIpmiDxe.efi KcsIpmiDxeTransport2.efi; do
   [ -f "$build/$image" ] || { say "$build/$image is missing: build the project first" >&2; exit 1; }
 done
 
@@ -107,11 +110,12 @@ rm -rf "$stage.new"
 mkdir -p "$stage.new"
 cp -r "$repo"/TavriPkg/. "$stage.new"
 cp "$build/TavriDxe.efi" "$stage.new/TavriDxe/Binary/"
-cp "$build/KcsIpmiDxe.efi" "$stage.new/KcsIpmiDxe/Binary/"
+cp "$build/KcsIpmiDxe.efi" "$build/KcsIpmiDxeTransport2.efi" "$stage.new/KcsIpmiDxe/Binary/"
 decs=("$src/MdePkg/MdePkg.dec" "$repo/TavriPkg/TavriPkg.dec")
 depex() { python3 "$repo/Scripts/Ovmf/MakeDepex.py" GenDepex "$1" "$2" "${decs[@]}"; }
 depex "$stage.new/TavriDxe/Binary/TavriDxe.depex" "$repo/TavriPkg/TavriDxe/TavriDxe.inf"
 depex "$stage.new/KcsIpmiDxe/Binary/KcsIpmiDxe.depex" "$repo/Tests/Firmware/KcsIpmiDxeTooEarly.dxs"
+depex "$stage.new/KcsIpmiDxe/Binary/KcsIpmiDxeTransport2.depex" "$repo/Tests/Firmware/GenericIpmiPublishedDepex.dxs"
 if diff -rq "$stage.new" "$stage" >/dev/null 2>&1; then
   rm -rf "$stage.new"
 else
@@ -143,7 +147,7 @@ edk2_build() {
 
 #
 # Each flash image: the platform edited for its variant, then EDK2's build.
-# The first builds every module that changed; the others only lay out the
+# The first builds every module that changed; the others mostly lay out the
 # flash again. Nothing is built when the inputs are those of the last run.
 #
 key=$( (find "$stage" -type f -print0 | sort -z | xargs -0 cat;
@@ -152,17 +156,20 @@ out=$root/out
 if [ "$(cat "$out/images.key" 2>/dev/null)" != "$key" ]; then
   mkdir -p "$out"
   rm -f "$out/images.key"
-  for variant in source binary transport-first; do
+  variants=(source binary transport-first transport2 transport2-published-depex)
+  for variant in "${variants[@]}"; do
     step=$(date +%s)
     python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src" "$variant"
-    if [ "$variant" = source ]; then
-      edk2_build
-      cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
-      cp "$src/Build/OvmfX64/DEBUG_GCC5/X64/TavriDxe.efi" "$out/TavriDxe.efi"
-    else
-      edk2_build fds
-      cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd"
-    fi
+    #
+    # A source module newly placed in the volume needs the module build that
+    # makes its FFS file; binary INFs only need the flash laid out again.
+    #
+    case $variant in
+      source) edk2_build; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
+              cp "$src/Build/OvmfX64/DEBUG_GCC5/X64/TavriDxe.efi" "$out/TavriDxe.efi" ;;
+      transport2) edk2_build; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd" ;;
+      *) edk2_build fds; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd" ;;
+    esac
     say "flash image ($variant) made in $(took "$step")"
   done
   python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src" source
@@ -172,7 +179,7 @@ else
 fi
 
 mkdir -p "$build/firmware"
-cp "$out/OVMF_CODE.fd" "$out/OVMF_CODE.binary.fd" "$out/OVMF_CODE.transport-first.fd" "$out/TavriDxe.efi" "$build/firmware/"
+cp "$out"/OVMF_CODE*.fd "$out/TavriDxe.efi" "$build/firmware/"
 ln -sfn "$src" "$build/firmware/edk2"
 echo "$version" >"$build/firmware/edk2-version"
-say "EDK2 $version: $build/firmware/OVMF_CODE.fd, OVMF_CODE.binary.fd and OVMF_CODE.transport-first.fd ($(took "$started") in all)"
+say "EDK2 $version: $build/firmware/OVMF_CODE*.fd ($(took "$started") in all)"

@@ -87,4 +87,4 @@ echo "== on the emulated board (two boots: preset reset, then the full list)"
 build/Emulator/TavriRun/TavriRun --quiet | grep -E "^Boot|entry point"
 
 echo "== under QEMU (OVMF, TCG): driver cost against the same 16 Read FRU Data commands sent straight through KCS (budget 1.2x)"
-python3 Tests/Qemu/BootOnOvmf.py build --work build/qemu-footprint | grep -E "x$|whole run"
+PYTHONPATH=Tests python3 -m Harness.BootOnOvmf build --work build/qemu-footprint | grep -E "[0-9]x \(|whole run"

@@ -1,22 +1,68 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Installs what is missing, builds the driver's image and the host build, and
 # OVMF from EDK2 source with the driver inside (cached outside the repo), and
 # runs every test; then builds the host side again with ASan and UBSan and runs
-# the host tests under them, and gives each fuzz target a bounded run.
+# the host tests under them, and gives each fuzz target a bounded run. Stops
+# at the first stage that fails (exit status non-zero) and ends, either way,
+# with a table: each stage's result, count and time, CTest by label.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 Scripts/Setup.sh
+
+stages=build/stages
+mkdir -p "$stages"
+table="$stages/table.tsv"
+: > "$table"
+current="" started=0 extra=""
+begin() { current="$1" started=$SECONDS extra=""; }
+end() { printf '%s\tpassed\t%s\t%s%s\n' "$current" "${1:--}" "$((SECONDS - started))" "$extra" >> "$table"; current=""; }
+finish() {
+  local rc=$?
+  if [ -n "$current" ]; then
+    printf '%s\tFAILED\t-\t%s%s\n' "$current" "$((SECONDS - started))" "$extra" >> "$table"
+  fi
+  python3 Scripts/StageTable.py "$table" || true
+  exit "$rc"
+}
+trap finish EXIT
+# A CTest stage: its output is shown and kept; the table splits it by label.
+run_ctest() {
+  local dir="$1"; shift
+  extra="$(printf '\t%s\t%s' "$dir" "$stages/$current.log")"
+  ctest --test-dir "$dir" --output-on-failure "$@" 2>&1 | tee "$stages/$current.log"
+}
+
+begin build
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build build -j"$(nproc)"
-Scripts/BuildFirmware.sh build
-ctest --test-dir build --output-on-failure "$@"
-Scripts/Analyse.sh
+end "$(ls build/*.efi 2>/dev/null | wc -l) images"
 
+begin firmware
+Scripts/BuildFirmware.sh build
+end "$(ls build/firmware/*.fd 2>/dev/null | wc -l) images"
+
+begin CTest
+run_ctest build "$@"
+end
+
+begin "static analysis"
+Scripts/Analyse.sh | tee "$stages/analyse.log"
+end "$(sed -n 's/.* on \([0-9]*\) .*/\1 files/p' "$stages/analyse.log")"
+
+begin "sanitizers: build"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRI_SANITIZE=ON -DTAVRI_BUILD_EFI=OFF
 cmake --build build-sanitize -j"$(nproc)"
-ctest --test-dir build-sanitize --output-on-failure -L host "$@"
+end
+begin "sanitizers: CTest"
+run_ctest build-sanitize -L host "$@"
+end
 
 # Bounded fuzz runs (libFuzzer with ASan and UBSan).
+begin "fuzzing: build"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_FUZZ=ON -DTAVRI_BUILD_EFI=OFF
 cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz FruFormatFuzz
-ctest --test-dir build-fuzz --output-on-failure -L fuzz "$@"
+end "3 targets"
+begin "fuzzing: CTest"
+run_ctest build-fuzz -L fuzz "$@"
+end

@@ -12,6 +12,7 @@
   lists the options.
 **/
 
+#include "BootStory.h"
 #include "RunOptions.h"
 
 #include <Board/EmulatedBoard.h>
@@ -29,19 +30,6 @@
 using namespace Emu;
 
 namespace {
-
-void
-HexDump (const UINT8 *Data, size_t Size)
-{
-  for (size_t Row = 0; Row < Size; Row += 16) {
-    std::printf ("    %04zX ", Row);
-    for (size_t Col = 0; Col < 16 && Row + Col < Size; Col++) {
-      std::printf (" %02X", Data[Row + Col]);
-    }
-
-    std::printf ("\n");
-  }
-}
 
 //
 // A FRU device 0 in the IPMI FRU format: common header, then a board area
@@ -143,7 +131,9 @@ main (int argc, char **argv)
       Board.Trace.Count ("IpmiCommand", Boot.TraceBegin) - Board.Trace.Count ("IpmiCommand", Boot.TraceEnd),
       static_cast<unsigned long long>(Board.Trace.Count ("ReadMsr", Boot.TraceBegin) - Board.Trace.Count ("ReadMsr", Boot.TraceEnd)),
       static_cast<unsigned long long>(Board.Tables.AllocationCalls ()));
+    TavriRun::PrintBootStory (Board.Trace.Format (Boot.TraceBegin, Boot.TraceEnd), Boot.End == BootEnd::ResetByPortCf9, Boot.ResetValue);
     if (!Opts->Quiet) {
+      std::printf ("  The board's trace of this boot:\n");
       std::printf ("%s", Board.Trace.Format (Boot.TraceBegin, Boot.TraceEnd).c_str ());
     }
 
@@ -162,17 +152,34 @@ main (int argc, char **argv)
     { 9150, 9151, 9152, 9153, 9154, 9155, 9156, 9157 }, "bytes 9150..9157 from the HOB");
   std::printf ("  extended CMOS byte 0x81: 0x%02X\n", Board.Chip.ExtendedCmos (0x81));
 
-  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
+  auto        *Fru   = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
+  EFI_STATUS  Status = EFI_NOT_FOUND;
   if (Fru == nullptr) {
     std::printf ("  FRU access protocol: not installed\n");
-    return 1;
+  } else {
+    UINT8  Data[64];
+    UINTN  Size = std::min (sizeof (Data), Board.Bmc.Fru (0).size ());
+    Status = Fru->ReadFruData (0, 0, &Size, Data);
+    std::printf ("  FRU access protocol: installed; ReadFruData(device 0, offset 0) -> %s, %llu bytes:\n", StatusName (Status).c_str (), static_cast<unsigned long long>(Size));
+    TavriRun::PrintFruDevice (Data, Size);
   }
 
-  UINT8       Data[64];
-  UINTN       Size   = std::min (sizeof (Data), Board.Bmc.Fru (0).size ());
-  EFI_STATUS  Status = Fru->ReadFruData (0, 0, &Size, Data);
-  std::printf ("  FRU access protocol: installed; ReadFruData(device 0, offset 0) -> %s, %llu bytes:\n", StatusName (Status).c_str (), static_cast<unsigned long long>(Size));
-  HexDump (Data, Size);
+  //
+  // One closing line per check the exit status stands for.
+  //
+  bool  EntriesOk = !Boots.empty ();
+  bool  ResetsOk  = true;
+  for (const BootRecord &Boot : Boots) {
+    EntriesOk = EntriesOk && (Boot.EntryStatus == EFI_SUCCESS);
+    ResetsOk  = ResetsOk && (Boot.End != BootEnd::ResetSystem);
+  }
+
+  bool  Completed = !Boots.empty () && (Boots.back ().End == BootEnd::Completed);
+  std::printf ("\nChecks:\n");
+  std::printf ("  %-6s every entry point returned EFI_SUCCESS\n", EntriesOk ? "ok" : "FAILED");
+  std::printf ("  %-6s every reset came through port 0xCF9, none through ResetSystem\n", ResetsOk ? "ok" : "FAILED");
+  std::printf ("  %-6s a boot went on to the OS loader within the %u boots allowed\n", Completed ? "ok" : "FAILED", Opts->Boots);
+  std::printf ("  %-6s the FRU access protocol reads FRU device 0 (%s)\n", (Status == EFI_SUCCESS) ? "ok" : "FAILED", StatusName (Status).c_str ());
   if (!AsExpected) {
     std::printf ("A boot ended unexpectedly: no boot completed within %u, an entry point failed, or ResetSystem was called.\n", Opts->Boots);
   }

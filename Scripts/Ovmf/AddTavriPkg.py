@@ -14,13 +14,18 @@ lacks. The variant chooses which INF stands in the firmware volume:
                    transport from source
   transport-first  TavriDxe from source, the transport's binary INF with a
                    dependency expression of TRUE (the negative test)
+  transport2       TavriDxe and the transport's IPMI_TRANSPORT2 face, both
+                   from source
+  transport2-published-depex
+                   the IPMI_TRANSPORT2 face's binary INF with the dependency
+                   IpmiFeaturePkg's GenericIpmi publishes
 
 The edits start from the pristine files (kept beside them as *.orig), so
 running this again gives the same result; a file whose content would not
 change is not rewritten, so EDK2's build does not parse the platform again
 for nothing. Binary INFs are listed in the FDF only, as EDK2 allows.
 
-Usage: AddTavriPkg.py EDK2_SOURCE_DIR [source|binary|transport-first]
+Usage: AddTavriPkg.py EDK2_SOURCE_DIR [VARIANT]
 """
 
 import os
@@ -42,6 +47,7 @@ DSC_ADDITIONS = """
   TavriPkg/IioHobPei/IioHobPei.inf
   TavriPkg/TavriDxe/TavriDxe.inf
   TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
+  TavriPkg/KcsIpmiDxe/KcsIpmiDxeTransport2.inf
   TavriPkg/FruTool/FruTool.inf
 """
 
@@ -62,6 +68,9 @@ VARIANTS = {
     "source": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf"),
     "binary": ("TavriPkg/TavriDxe/Binary/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf"),
     "transport-first": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/Binary/KcsIpmiDxe.inf"),
+    "transport2": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxeTransport2.inf"),
+    "transport2-published-depex": ("TavriPkg/TavriDxe/TavriDxe.inf",
+                                   "TavriPkg/KcsIpmiDxe/Binary/KcsIpmiDxeTransport2.inf"),
 }
 
 FDF_RULE = """

@@ -8,7 +8,7 @@ set is checked through ipmi-fru, and its exit statuses.
 Where the two legitimately differ, the difference is listed in KNOWN with the
 reason, and only that field is left out of the comparison.
 
-Usage: CrossCheck.py FRUTOOL [--work DIR]
+Usage (from Tests/): python3 -m FruFormat.CrossCheck FRUTOOL [--work DIR]
 """
 
 import argparse
@@ -17,12 +17,10 @@ import re
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-import FruFields as F  # noqa: E402
-import FruImages as I  # noqa: E402
-import FruMade as M  # noqa: E402
-from FruFields import run  # noqa: E402
+from . import FruFields as F
+from . import FruImages as I
+from . import FruMade as M
+from .FruFields import run
 
 KNOWN = {
     # BCD plus holds two digits a byte (high nibble first), as the format's

@@ -11,7 +11,7 @@ ipmitool prints the FRU file IDs and the multi-record area only with -v, so
 each device is printed twice: plainly (every other field) and with -v (file
 IDs and the types of the records it decodes).
 
-Usage: CrossCheckIpmitool.py FRUTOOL [--work DIR]
+Usage (from Tests/): python3 -m FruFormat.CrossCheckIpmitool FRUTOOL [--work DIR]
 """
 
 import argparse
@@ -21,14 +21,11 @@ import re
 import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(HERE, "..", "Qemu"))
+from Harness import OpenIpmi as OI
 
-import FruFields as F  # noqa: E402
-import FruImages as I  # noqa: E402
-import FruMade as M  # noqa: E402
-import OpenIpmi as OI  # noqa: E402
+from . import FruFields as F
+from . import FruImages as I
+from . import FruMade as M
 
 # Cases where only the fields frutool prints are compared, and why.
 ONE_WAY = {

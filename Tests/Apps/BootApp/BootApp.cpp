@@ -138,6 +138,26 @@ LoadAndStart (EFI_HANDLE Parent, CONST UINT8 *Image, CONST UINT8 *ImageEnd)
   return Bs->StartImage (Handle, NULL, NULL);
 }
 
+/**
+  Report the TSC ticks across a 10 ms gBS->Stall (), so that the harness can
+  turn the other TSC counts into microseconds. Stall () on OVMF counts the
+  ACPI power-management timer, which QEMU runs at its fixed 3.579545 MHz.
+**/
+VOID
+ReportTscRate (VOID)
+{
+  CONST UINTN  StallUs = 10000;
+  UINT64       Start   = AsmReadTsc ();
+
+  Bs->Stall (StallUs);
+  UINT64  Ticks = AsmReadTsc () - Start;
+  Put ("TAVRI tsc stall-us=");
+  PutDec (StallUs);
+  Put (" ticks=");
+  PutDec (Ticks);
+  Put ("\n");
+}
+
 VOID EFIAPI
 IgnoreEvent (EFI_EVENT, VOID *)
 {
@@ -288,6 +308,7 @@ BootAppEntryPoint (
   PutHex (St->Hdr.Revision, 8);
   Put ("\n");
 
+  ReportTscRate ();
   if ((Boot == 1) && !EFI_ERROR (Counted)) {
     SeedSetupVariables (Rt);
   }
@@ -298,7 +319,7 @@ BootAppEntryPoint (
   EFI_STATUS  Status = LoadAndStart (ImageHandle, TavriDxeImage, TavriDxeImageEnd);
   UINT64  T1 = AsmReadTsc ();
   PutStatus (" tavri-start", Status);
-  Put (" (a reset follows here when the preset was not in force)\n");
+  Put ("\n");
   Status = LoadAndStart (ImageHandle, KcsIpmiDxeImage, KcsIpmiDxeImageEnd);
   UINT64  T2 = AsmReadTsc ();
   Put ("TAVRI ");

@@ -117,7 +117,7 @@ ReportFru (
     return;
   }
 
-  Size   = 16;
+  Size   = sizeof (Data);
   Status = Fru->ReadFruData (0, 0, &Size, Data);
   Put ("TAVRI fru-read ");
   PutStatus ("status", Status);
@@ -129,6 +129,16 @@ ReportFru (
   }
 
   Put ("\n");
+  for (UINTN Row = 0; Row < Size; Row += 16) {
+    Put ("TAVRI fru-data ");
+    PutHex (Row, 4);
+    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
+      Put (" ");
+      PutHex (Data[Row + Col], 2);
+    }
+
+    Put ("\n");
+  }
   ReportWritePastEnd (Fru);
 }
 

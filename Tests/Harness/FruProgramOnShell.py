@@ -8,7 +8,7 @@ old image kept beside the file, the device read back equal to the file.
 
 SPDX-License-Identifier: BSD-2-Clause-Patent
 
-Usage: FruProgramOnShell.py BUILD_DIR [--work DIR] [--timeout S]
+Usage: python3 -m Harness.FruProgramOnShell BUILD_DIR [--work DIR] [--timeout S]
 """
 
 import argparse
@@ -19,10 +19,11 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FruFormat"))
+from FruFormat import FruImages as I
 
-import FruImages as I  # noqa: E402
-import QemuRun as Q  # noqa: E402
+from . import Esp
+from . import Qemu as Q
+from . import Words as W
 
 DEVICE_SIZE = 1024
 READABLE = DEVICE_SIZE - 1     # QEMU's BMC refuses a read at the device's last offset
@@ -61,7 +62,7 @@ reset -s
 
 
 def frutool(build, *args, env=None):
-    proc = subprocess.run([os.path.join(build, "TavriPkg", "FruTool", "frutool")] + list(args),
+    proc = subprocess.run([W.frutool_path(build) or os.path.join(build, "TavriPkg", "FruTool", "frutool")] + list(args),
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60, env=env)
     return proc.returncode, proc.stdout.decode(errors="replace")
 
@@ -98,16 +99,13 @@ def run_qemu(build, work, timeout):
     files = {name: os.path.join(build, name) for name in ("TavriDxe.efi", "KcsIpmiDxe.efi", "FruTool.efi")}
     files.update({name: os.path.join(staging, name) for name in ("bad.bin", "huge.bin", "unit.bin", "startup.nsh")})
     esp = os.path.join(work, "esp.img")
-    Q.fat_image(esp, files)
+    Esp.fat_image(esp, files)
     fru = os.path.join(work, "fru0.bin")
     with open(fru, "wb") as f:
         f.write(old)
-    logs = Q.fresh_files(work, ("console.log",))
-    cmd = (Q.machine_args(vars_fd=Q.copy_vars(work)) + ["-serial", "file:" + logs["console.log"]]
-           + Q.disk_args(esp) + Q.qemu_bmc_args(fru, DEVICE_SIZE))
-    rc, qemu_out, elapsed = Q.run(cmd, timeout)
-    console = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", Q.read_file(logs["console.log"])).replace("\r", "")
-    saved = {name: Q.fat_read(esp, name) or b"" for name in ("untouched.bin", "after.bin", "unit.bin.bak",
+    result = Q.boot(work, timeout, Q.qemu_bmc_args(fru, DEVICE_SIZE), disk=esp, trace=False)
+    rc, qemu_out, elapsed, console = result.rc, result.qemu, result.elapsed, result.console
+    saved = {name: Esp.fat_read(esp, name) or b"" for name in ("untouched.bin", "after.bin", "unit.bin.bak",
                                                               "bad.bin.bak", "huge.bin.bak")}
     return {"rc": rc, "qemu": qemu_out, "elapsed": elapsed, "console": console, "saved": saved,
             "old": old, "unit": unit}

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """FRU reads and writes over the real KCS path against OpenIPMI's ipmi_sim,
 with faults injected on the wire by the fault link (FaultLink.py) and
 ipmitool as the witness of what the FRU device holds afterwards.
@@ -12,7 +13,7 @@ exactly what the BMC accepted: every byte reported written, no byte outside
 the requests changed. It prints the gaps the link saw between a busy reply
 and the resend.
 
-Usage: FruFaults.py BUILD_DIR [--work DIR]
+Usage: python3 -m Harness.FruFaults BUILD_DIR [--work DIR]
 """
 
 import argparse
@@ -26,16 +27,16 @@ import tempfile
 import threading
 import time
 
-import BootOnOvmf as B
-import OpenIpmi as OI
-import QemuRun as Q
+from . import BootOnOvmf as B
+from . import Fru
+from . import OpenIpmi as OI
+from . import Qemu as Q
+from . import Words as W
 
 EFI_SUCCESS = 0
 EFI_DEVICE_ERROR = 0x8000000000000007
 EFI_WRITE_PROTECTED = 0x8000000000000008
 EFI_TIMEOUT = 0x8000000000000012
-STATUS_NAMES = {EFI_SUCCESS: "EFI_SUCCESS", EFI_DEVICE_ERROR: "EFI_DEVICE_ERROR",
-                EFI_WRITE_PROTECTED: "EFI_WRITE_PROTECTED", EFI_TIMEOUT: "EFI_TIMEOUT"}
 FRU_OPS_NAME = "opt/tavri/fru-ops"
 
 
@@ -245,7 +246,7 @@ def check_scenario(k, s, op, reqs, image, witness):
     f, problems = op["fields"], []
     status, count = int(f.get("status", "0"), 16), int(f.get("count", "-1"))
     if status != s["status"]:
-        problems.append("status %016X, expected %s" % (status, STATUS_NAMES[s["status"]]))
+        problems.append("status %s, expected %s" % (W.status_name(status), W.status_name(s["status"])))
     if s["count"] is not None and count != s["count"]:
         problems.append("count %d, expected %d" % (count, s["count"]))
     if s["kind"] == "wait-bmc":
@@ -274,7 +275,7 @@ def check_scenario(k, s, op, reqs, image, witness):
 
 def run(build, work, timeout):
     image = OI.board_fru()
-    fru = B.write_fru(work, image)
+    fru = Fru.write_fru(os.path.join(work, "fru0.bin"), image)
     scenarios = [dict(s) for s in SCENARIOS]
     ops_path = os.path.join(work, "fru-ops.txt")
     with open(ops_path, "w") as f:
@@ -304,27 +305,26 @@ def main():
     os.makedirs(work, exist_ok=True)
     result, scenarios, link, witness, fru_print, starts, problems = run(os.path.abspath(args.build), work, args.timeout)
 
-    base_problems, lines, dump = B.check(result)
-    problems += ["boot: " + p for p in base_problems]
+    problems += ["boot: " + p for p in B.check(result).problems]
     log = link.log()
-    ops = parse_ops(result["report"])
+    ops = parse_ops(result.text("report"))
     slices = split_log(log, scenarios)
     print("TavriDxe on OVMF with ipmi_sim behind the fault link: %.1f s, %d link events, ipmi_sim started %d times"
-          % (result["elapsed"], len(log), starts))
+          % (result.elapsed, len(log), starts))
     for k, s in enumerate(scenarios):
-        found = check_scenario(k, s, ops.get(k + 1), slices[k], result["fru"], witness)
+        found = check_scenario(k, s, ops.get(k + 1), slices[k], result.fru, witness)
         op = ops.get(k + 1, {"fields": {}})
         status = int(op["fields"].get("status", "0"), 16)
         print("  %-2d %-58s %-20s count=%-5s requests=%-3d %s" % (
-            k + 1, s["name"], STATUS_NAMES.get(status, "%016X" % status), op["fields"].get("count", "?"),
+            k + 1, s["name"], W.status_name(status), op["fields"].get("count", "?"),
             len(slices[k]), "ok" if not found else "FAILED"))
         problems += ["%s: %s" % (s["name"], p) for p in found]
         if s["kind"] == "wait-bmc":
             f = op["fields"]
             print("     the BMC answered after %s Get Device ID tries; the first got status %s, completion code %s"
-                  % (f.get("tries"), f.get("first-status"), f.get("first-code")))
+                  % (f.get("tries"), W.status_name(f.get("first-status")), f.get("first-code")))
 
-    expected = replay(result["fru"], log)
+    expected = replay(result.fru, log)
     if witness != expected:
         diff = [i for i in range(len(witness)) if witness[i] != expected[i]]
         problems.append("ipmitool reads %d bytes that differ from the writes the BMC accepted, first at 0x%03X"
@@ -353,8 +353,8 @@ def main():
         print("\nFAILED:")
         for p in problems:
             print("  - " + p)
-        print("\n--- debug report (port 0xE9) ---\n" + result["report"][-12000:])
-        print("--- console (serial) ---\n" + result["console"][-3000:])
+        print("\n--- debug report (port 0xE9) ---\n" + result.text("report")[-12000:])
+        print("--- console (serial) ---\n" + result.console[-3000:])
         return 1
     print("\nAll %d scenarios passed; the two-boot checks passed; nothing still running." % len(scenarios))
     return 0

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """FruTool.efi in the UEFI shell of Debian's stock OVMF, against QEMU's BMC.
 
 With no boot option, OVMF lands in its built-in shell, which runs startup.nsh
@@ -16,7 +17,7 @@ back, so the shell saves the device into after.bin on the ESP with
 `FruTool.efi read`; after QEMU has stopped, that file is copied out of the
 ESP image and checked on the host with frutool and FreeIPMI's ipmi-fru.
 
-Usage: FruToolOnShell.py BUILD_DIR [--work DIR] [--timeout S]
+Usage: python3 -m Harness.FruToolOnShell BUILD_DIR [--work DIR] [--timeout S]
 """
 
 import argparse
@@ -27,10 +28,11 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "FruFormat"))
+from FruFormat import FruImages as I
 
-import FruImages as I  # noqa: E402
-import QemuRun as Q  # noqa: E402
+from . import Esp
+from . import Qemu as Q
+from . import Words as W
 
 NEW_SERIAL = "QEMU-SHELL-0042"
 # Longer than the room the written image leaves in its board area: the
@@ -105,18 +107,15 @@ def run_qemu(build, work, timeout):
     files = {name: os.path.join(build, name) for name in ("TavriDxe.efi", "KcsIpmiDxe.efi", "FruTool.efi")}
     files.update({name: os.path.join(staging, name) for name in ("new.bin", "startup.nsh")})
     esp = os.path.join(work, "esp.img")
-    Q.fat_image(esp, files)
+    Esp.fat_image(esp, files)
     fru = os.path.join(work, "fru0.bin")
     with open(fru, "wb") as f:
         f.write(old)
-    logs = Q.fresh_files(work, ("console.log",))
-    cmd = (Q.machine_args(vars_fd=Q.copy_vars(work)) + ["-serial", "file:" + logs["console.log"]]
-           + Q.disk_args(esp) + Q.qemu_bmc_args(fru, DEVICE_SIZE))
-    rc, qemu_out, elapsed = Q.run(cmd, timeout)
-    console = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", Q.read_file(logs["console.log"])).replace("\r", "")
+    result = Q.boot(work, timeout, Q.qemu_bmc_args(fru, DEVICE_SIZE), disk=esp, trace=False)
+    rc, qemu_out, elapsed, console = result.rc, result.qemu, result.elapsed, result.console
     saved = {}
     for name in ("before.bin", "new.bin.bak", "after.bin"):
-        saved[name] = Q.fat_read(esp, name) or b""
+        saved[name] = Esp.fat_read(esp, name) or b""
         with open(os.path.join(work, name), "wb") as f:
             f.write(saved[name])
     return {"rc": rc, "qemu": qemu_out, "elapsed": elapsed, "console": console, "work": work,
@@ -124,9 +123,7 @@ def run_qemu(build, work, timeout):
 
 
 def host_tool(build, *args):
-    proc = subprocess.run([os.path.join(build, "TavriPkg", "FruTool", "frutool")] + list(args),
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
-    return proc.returncode, proc.stdout.decode(errors="replace")
+    return W.frutool(build, *args)
 
 
 def ipmi_fru(path):

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """OpenIPMI's BMC simulator (ipmi_sim) as a second, independent BMC for the
 QEMU tests, and ipmitool over its LAN interface as the outside witness of
 what its FRU device holds.
@@ -18,48 +19,16 @@ import socket
 import subprocess
 import time
 
-import QemuRun as Q
+from . import Collect
+from . import Fru
+from . import Qemu as Q
 
-FRU_SIZE = 1024
+FRU_SIZE = Fru.FRU_AREA
+board_fru = Fru.board_fru
 ADMIN_USER = "admin"
 ADMIN_PASSWORD = "tavri"
 TCP_LISTEN = "0A"
 UDP_BOUND = "07"
-
-
-def _field(text):
-    """An 8-bit ASCII type/length field of a FRU area."""
-    raw = text.encode()
-    return bytes([0xC0 | len(raw)]) + raw
-
-
-def _area(body):
-    """A FRU area: version 1, length in 8-byte units, body, end marker 0xC1,
-    padding and a zero-sum checksum."""
-    data = bytearray([0x01, 0x00]) + body + b"\xC1"
-    data += bytes((-(len(data) + 1)) % 8)
-    data.append(0)
-    data[1] = len(data) // 8
-    data[-1] = (-sum(data)) & 0xFF
-    return bytes(data)
-
-
-def board_fru():
-    """FRU device 0 with a common header, a board and a product area (so that
-    ipmitool's `fru print` has something to show), then the counting pattern
-    of QEMU's FRU file, so that every other byte of a read can be checked."""
-    data = bytearray(Q.fru_file())
-    board = _area(b"\x00" + (12345678).to_bytes(3, "little")
-                  + _field("Tavri Systems") + _field("TAVRI-SRV-2S") + _field("TS2S-000123")
-                  + _field("TV-MB-0002") + b"\xC0")
-    product = _area(b"\x00" + _field("Tavri Systems") + _field("TAVRI-SRV-2S") + _field("TV-2S")
-                    + _field("A1") + _field("TS2S-000123") + b"\xC0" + b"\xC0")
-    header = [0x01, 0x00, 0x00, 0x01, 1 + len(board) // 8, 0x00, 0x00]
-    header.append((-sum(header)) & 0xFF)
-    image = bytes(header) + board + product
-    assert len(image) <= 0x100, "the FRU areas must end before the boot app's write at 0x100"
-    data[:len(image)] = image
-    return bytes(data)
 
 
 def free_udp_port():
@@ -200,7 +169,7 @@ class IpmiSim:
         deadline = time.time() + timeout
         while time.time() < deadline:
             if self.proc.poll() is not None:
-                raise RuntimeError("ipmi_sim exited with %r: %s" % (self.proc.returncode, Q.read_file(self.log_path)[-2000:]))
+                raise RuntimeError("ipmi_sim exited with %r: %s" % (self.proc.returncode, Collect.read_file(self.log_path)[-2000:]))
             inodes = socket_inodes(self.proc.pid)
             if bound(self.vm_port, "tcp", TCP_LISTEN, inodes) and bound(self.lan_port, "udp", UDP_BOUND, inodes):
                 return
@@ -242,7 +211,7 @@ class IpmiSim:
         if os.path.exists(path):
             os.remove(path)
         rc, out, _ = self.ipmitool(["fru", "read", "0", path])
-        data = Q.read_file(path, binary=True)
+        data = Collect.read_file(path, binary=True)
         if rc != 0 or len(data) != FRU_SIZE:
             raise RuntimeError("ipmitool fru read: status %r, %d bytes: %s" % (rc, len(data), out.strip()))
         return data

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """A fault-injecting BMC link: sits between QEMU's ipmi-bmc-extern socket and
 ipmi_sim's VM-codec port, passes every frame through, and on scripted Read
 FRU Data and Write FRU Data requests injects faults on the wire.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Authenticode signing of UEFI images with sbsigntool, as a board team does
 with its db key; here with Debian's snakeoil test key, which Debian's
 OVMF_VARS_4M.snakeoil.fd enrolls. Also the two images Secure Boot must
