@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Put TavriPkg into OvmfPkgX64's platform description and flash layout.
 
-DSC: TavriBaseLib as a library class, and a [Components] section with the
-IIO HOB PEIM, TavriDxe and the KCS IPMI transport, all built from source.
+DSC: TavriBaseLib and FruFormatLib as library classes, and a [Components]
+section with the IIO HOB PEIM, TavriDxe, the KCS IPMI transport and the FRU
+tool for the shell, all built from source (the tool is built, not put in the
+flash).
 FDF: the PEIM into PEIFV after PlatformPei; TavriDxe, then the transport, at
 the end of DXEFV; and a rule for binary DXE drivers, which OvmfPkg's FDF
 lacks. The variant chooses which INF stands in the firmware volume:
@@ -34,11 +36,13 @@ DSC_ADDITIONS = """
 ################################################################################
 [LibraryClasses]
   TavriBaseLib|TavriPkg/Library/TavriBaseLib/TavriBaseLib.inf
+  FruFormatLib|TavriPkg/Library/FruFormatLib/FruFormatLib.inf
 
 [Components]
   TavriPkg/IioHobPei/IioHobPei.inf
   TavriPkg/TavriDxe/TavriDxe.inf
   TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
+  TavriPkg/FruTool/FruTool.inf
 """
 
 FDF_PEIM = "INF  TavriPkg/IioHobPei/IioHobPei.inf\n"

@@ -22,7 +22,7 @@ EFI_EVENT          mFruEvent      = NULL;
 EFI_EVENT          mSmbiosEvent   = NULL;
 BOOLEAN            mDone          = FALSE;
 
-FRU_INVENTORY         mInventory;
+FRU_SMBIOS_VALUES         mValues;
 FRU_SMBIOS_OUTCOME    mOutcome;
 
 /**
@@ -142,12 +142,12 @@ FruSmbiosUpdate (
 {
   Outcome->Update.Changed        = 0;
   Outcome->Update.BaseboardAdded = FALSE;
-  Outcome->ReadStatus            = FruInventoryRead (Fru, FRU_SMBIOS_DEVICE_ID, &mInventory);
+  Outcome->ReadStatus            = FruValuesRead (Fru, FRU_SMBIOS_DEVICE_ID, &mValues);
   if (EFI_ERROR (Outcome->ReadStatus)) {
     return;
   }
 
-  SmbiosUpdateFromFru (Smbios, Producer, &mInventory, &Outcome->Update);
+  SmbiosUpdateFromFru (Smbios, Producer, &mValues, &Outcome->Update);
 }
 
 CONST FRU_SMBIOS_OUTCOME *

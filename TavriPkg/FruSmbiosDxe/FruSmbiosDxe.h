@@ -19,7 +19,7 @@ constexpr UINT8  FRU_SMBIOS_DEVICE_ID = 0;
 /// What the last update did.
 ///
 typedef struct {
-  EFI_STATUS              ReadStatus;   ///< FruInventoryRead: an error changes nothing
+  EFI_STATUS              ReadStatus;   ///< FruValuesRead: an error changes nothing
   SMBIOS_UPDATE_RESULT    Update;
 } FRU_SMBIOS_OUTCOME;
 

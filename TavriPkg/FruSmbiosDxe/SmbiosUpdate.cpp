@@ -287,7 +287,7 @@ EFI_STATUS
 UpdateType (
   IN     CONST EFI_SMBIOS_PROTOCOL  *Smbios,
   IN     EFI_HANDLE                 Producer,
-  IN     CONST FRU_INVENTORY        *Inventory,
+  IN     CONST FRU_SMBIOS_VALUES        *Values,
   IN     UINT8                      Type,
   IN OUT SMBIOS_UPDATE_RESULT       *Result
   )
@@ -314,7 +314,7 @@ UpdateType (
 
   UINT8  Length = mOld.Bytes[1];
   for (UINTN Entry = 0; Entry < FRU_SMBIOS_MAP_COUNT; Entry++) {
-    CONST FRU_SMBIOS_VALUE  *Value = &Inventory->Value[Entry];
+    CONST FRU_SMBIOS_VALUE  *Value = &Values->Value[Entry];
     UINT8                   Offset = mFruSmbiosMap[Entry].SmbiosOffset;
     if ((mFruSmbiosMap[Entry].SmbiosType != Type) || (Value->State != FruValueSet) || (Offset >= Length)) {
       continue;
@@ -337,11 +337,11 @@ UpdateType (
     Replace = Replace || Changes[Change].Fresh;
   }
 
-  if ((Type == SMBIOS_TYPE_SYSTEM_ENCLOSURE) && (Inventory->ChassisType != 0) &&
+  if ((Type == SMBIOS_TYPE_SYSTEM_ENCLOSURE) && (Values->ChassisType != 0) &&
       (Length > OFFSET_OF (SMBIOS_TABLE_TYPE3, Type)))
   {
     TypeByteOffset = OFFSET_OF (SMBIOS_TABLE_TYPE3, Type);
-    TypeByte       = static_cast<UINT8>((mOld.Bytes[TypeByteOffset] & 0x80) | Inventory->ChassisType);
+    TypeByte       = static_cast<UINT8>((mOld.Bytes[TypeByteOffset] & 0x80) | Values->ChassisType);
     if (TypeByte != mOld.Bytes[TypeByteOffset]) {
       Replace = TRUE;
     } else {
@@ -388,7 +388,7 @@ EFI_STATUS
 AddBaseboard (
   IN     CONST EFI_SMBIOS_PROTOCOL  *Smbios,
   IN     EFI_HANDLE                 Producer,
-  IN     CONST FRU_INVENTORY        *Inventory,
+  IN     CONST FRU_SMBIOS_VALUES        *Values,
   IN OUT SMBIOS_UPDATE_RESULT       *Result
   )
 {
@@ -401,9 +401,9 @@ AddBaseboard (
 
   for (UINTN Entry = 0; Entry < FRU_SMBIOS_MAP_COUNT; Entry++) {
     if ((mFruSmbiosMap[Entry].SmbiosType == SMBIOS_TYPE_BASEBOARD_INFORMATION) &&
-        (Inventory->Value[Entry].State == FruValueSet))
+        (Values->Value[Entry].State == FruValueSet))
     {
-      Changes[Count] = { mFruSmbiosMap[Entry].SmbiosOffset, Inventory->Value[Entry].Text, Entry, TRUE };
+      Changes[Count] = { mFruSmbiosMap[Entry].SmbiosOffset, Values->Value[Entry].Text, Entry, TRUE };
       Count++;
     }
   }
@@ -469,7 +469,7 @@ VOID
 SmbiosUpdateFromFru (
   IN  CONST EFI_SMBIOS_PROTOCOL  *Smbios,
   IN  EFI_HANDLE                 Producer,
-  IN  CONST FRU_INVENTORY        *Inventory,
+  IN  CONST FRU_SMBIOS_VALUES        *Values,
   OUT SMBIOS_UPDATE_RESULT       *Result
   )
 {
@@ -479,10 +479,10 @@ SmbiosUpdateFromFru (
     Result->TypeStatus[Type] = EFI_SUCCESS;
   }
 
-  Result->TypeStatus[1] = UpdateType (Smbios, Producer, Inventory, SMBIOS_TYPE_SYSTEM_INFORMATION, Result);
-  Result->TypeStatus[3] = UpdateType (Smbios, Producer, Inventory, SMBIOS_TYPE_SYSTEM_ENCLOSURE, Result);
-  Result->TypeStatus[2] = UpdateType (Smbios, Producer, Inventory, SMBIOS_TYPE_BASEBOARD_INFORMATION, Result);
+  Result->TypeStatus[1] = UpdateType (Smbios, Producer, Values, SMBIOS_TYPE_SYSTEM_INFORMATION, Result);
+  Result->TypeStatus[3] = UpdateType (Smbios, Producer, Values, SMBIOS_TYPE_SYSTEM_ENCLOSURE, Result);
+  Result->TypeStatus[2] = UpdateType (Smbios, Producer, Values, SMBIOS_TYPE_BASEBOARD_INFORMATION, Result);
   if (Result->TypeStatus[2] == EFI_NOT_FOUND) {
-    Result->TypeStatus[2] = AddBaseboard (Smbios, Producer, Inventory, Result);
+    Result->TypeStatus[2] = AddBaseboard (Smbios, Producer, Values, Result);
   }
 }

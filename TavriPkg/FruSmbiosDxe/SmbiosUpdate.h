@@ -11,7 +11,7 @@
 #ifndef SMBIOS_UPDATE_H_
 #define SMBIOS_UPDATE_H_
 
-#include "FruInventory.h"
+#include "FruValues.h"
 #include <Protocol/Smbios.h>
 
 ///
@@ -31,20 +31,20 @@ typedef struct {
 } SMBIOS_UPDATE_RESULT;
 
 /**
-  Write the values of Inventory into SMBIOS types 1, 2 and 3. Values that are
+  Write the values of Values into SMBIOS types 1, 2 and 3. Values that are
   not FruValueSet leave the platform's string as it is; so does a value equal
   to it.
 
   @param[in]   Smbios     The SMBIOS protocol.
   @param[in]   Producer   The handle given to Add as the structures' producer.
-  @param[in]   Inventory  The values from FruInventoryRead.
+  @param[in]   Values  The values from FruValuesRead.
   @param[out]  Result     What changed.
 **/
 VOID
 SmbiosUpdateFromFru (
   IN  CONST EFI_SMBIOS_PROTOCOL  *Smbios,
   IN  EFI_HANDLE                 Producer,
-  IN  CONST FRU_INVENTORY        *Inventory,
+  IN  CONST FRU_SMBIOS_VALUES        *Values,
   OUT SMBIOS_UPDATE_RESULT       *Result
   );
 

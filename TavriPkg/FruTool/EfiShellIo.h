@@ -9,6 +9,7 @@
 #include <Uefi.h>
 #include <Protocol/Shell.h>
 #include <Protocol/ShellParameters.h>
+#include <Protocol/SimpleFileSystem.h>
 
 /**
   FRU_PRINT_LINE for the console: Context is the EFI_SYSTEM_TABLE. The line

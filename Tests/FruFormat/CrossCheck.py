@@ -21,6 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import FruFields as F  # noqa: E402
 import FruImages as I  # noqa: E402
+import FruMade as M  # noqa: E402
 from FruFields import run  # noqa: E402
 
 KNOWN = {
@@ -32,6 +33,10 @@ KNOWN = {
     # A date of 0 means "unspecified"; ipmi-fru prints it as the epoch itself.
     ("edge-dates", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
     ("no-custom-early-end", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    # Made images without board.mfg_date carry date 0 too.
+    ("made-grown", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    ("made-minimal", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
+    ("made-sized", "board.mfg_date"): "date 0 is unspecified; ipmi-fru prints 01/01/96 - 00:00:00",
 }
 
 LABELS = {
@@ -53,6 +58,63 @@ LABELS = {
     "FRU Product Asset Tag": "product.asset",
     "FRU Product Custom Info": "product.custom",
 }
+
+
+# Record fields ipmi-fru decodes, by the kind frutool names the record with:
+# frutool's field name, then ipmi-fru's label after "FRU <kind> ".
+RECORD_LABELS = {
+    "power supply": ("Power Supply", {
+        "capacity": "Overall Capacity", "peak_va": "Peak VA", "inrush_current": "Max Inrush Current",
+        "inrush_interval": "Inrush Interval", "input_low_1": "Low End Input Voltage 1",
+        "input_high_1": "High End Input Voltage 1", "input_low_2": "Low End Input Voltage 2",
+        "input_high_2": "High End Input Voltage 2", "frequency_low": "Low End Acceptable Frequency",
+        "frequency_high": "High End Acceptable Frequency", "dropout_tolerance": "A/C Dropout Tolerance",
+        "peak_wattage": "Peak Capacity", "holdup_time": "Hold Up Time", "combined_wattage": "Total Combined Wattage"}),
+    "DC output": ("DC Output", {
+        "output": "Output Number", "standby": "Output on Standy", "nominal_voltage": "Nominal Voltage",
+        "negative_deviation": "Maximum Negative Voltage Deviation",
+        "positive_deviation": "Maximum Positive Voltage Deviation", "ripple": "Ripple and Noise pk-pk",
+        "current_min": "Minimum Current Draw", "current_max": "Maximum Current Draw"}),
+    "DC load": ("DC Load", {
+        "output": "Output Number", "nominal_voltage": "Nominal Voltage", "voltage_min": "Spec'd Minimum Voltage",
+        "voltage_max": "Spec'd Maximum Voltage", "ripple": "Spec'd Ripple and Noise pk-pk",
+        "current_min": "Minimum Current Load", "current_max": "Maximum Current Load"}),
+}
+
+
+def frutool_records(text):
+    """The decoded records of the kinds ipmi-fru decodes, in order: one
+    {"kind": ..., field: value} each."""
+    records, current = [], {}
+    for line in text.splitlines():
+        m = re.match(r"multirecord\.(\d+): ([^,]+), ", line)
+        if m:
+            current = {"kind": m.group(2)}
+            if m.group(2) in RECORD_LABELS:
+                records.append(current)
+            continue
+        m = re.match(r"multirecord\.\d+\.(\w+): (.*)$", line)
+        if m and current.get("kind") in RECORD_LABELS and m.group(1) in RECORD_LABELS[current["kind"]][1]:
+            current[m.group(1)] = m.group(2)
+    # A record whose length is not its kind's layout is shown undecoded, as
+    # ipmi-fru leaves it out.
+    return [r for r in records if len(r) > 1]
+
+
+def freeipmi_records(text):
+    """ipmi-fru's records of those kinds, read block by block, in frutool's names and units."""
+    records = []
+    for block in re.split(r"\n\s*\n", text):
+        for kind, (prefix, labels) in RECORD_LABELS.items():
+            found = dict(re.findall(r"^\s+FRU %s ([^:]+): (.*)$" % re.escape(prefix), block, re.M))
+            if found:
+                record = {"kind": kind}
+                for name, label in labels.items():
+                    if label in found:
+                        value = found[label].replace(" Watts", " W").replace(" Amps", " A")
+                        record[name] = {"Yes": "yes", "No": "no"}.get(value, value)
+                records.append(record)
+    return records
 
 
 def to_freeipmi(name, value):
@@ -118,6 +180,10 @@ def check_case(frutool, work, name, data, expected, problems):
     theirs = freeipmi_fields(freeipmi)
     compared = F.compare(name, ours, theirs, "ipmi-fru", problems,
                          left_out={field for case, field in KNOWN if case == name})
+    ours_records, their_records = frutool_records(printed), freeipmi_records(freeipmi)
+    if ours_records != their_records:
+        problems.append("%s: records differ:\n  frutool  %s\n  ipmi-fru %s" % (name, ours_records, their_records))
+    compared += sum(len(r) - 1 for r in ours_records)
     unexplained = [line for line in freeipmi.splitlines() if "Error" in line
                    and not any(n == name for n, _ in KNOWN)]
     if unexplained:
@@ -141,13 +207,28 @@ def check_set(frutool, work, problems):
         code, freeipmi = run(["ipmi-fru", "--fru-file=" + path])
         if "%s: %s" % (label, want) not in freeipmi or "Error" in freeipmi:
             problems.append("after frutool set %s, ipmi-fru shows:\n%s" % (field, freeipmi))
+    # A field that outgrows its area: the areas after it move, every
+    # checksum good for ipmi-fru, the records unchanged.
+    code, out = run([frutool, "set", path, "product.name", "N" * 63])
+    code2, freeipmi = run(["ipmi-fru", "--fru-file=" + path])
+    if code != 0 or "moved up" not in out or "FRU Product Name: " + "N" * 63 not in freeipmi or "Error" in freeipmi:
+        problems.append("a set that grows the product area: exit %d (%s), ipmi-fru:\n%s" % (code, out, freeipmi))
+    if "FRU Power Supply Overall Capacity" not in freeipmi:
+        problems.append("after the product area grew, ipmi-fru no longer sees the records:\n" + freeipmi)
+    # The file holds the image and nothing after it: no room to grow.
+    with open(path, "wb") as f:
+        f.write(I.full_image())
     with open(path, "rb") as f:
         before = f.read()
     code, out = run([frutool, "set", path, "product.name", "N" * 63])
     with open(path, "rb") as f:
         after = f.read()
-    if code != 1 or "not set" not in out or after != before:
+    if code != 1 or "--size N" not in out or after != before:
         problems.append("a set that does not fit: exit %d, file %s: %s" % (code, "changed" if after != before else "kept", out))
+    code, out = run([frutool, "set", "--size", "1024", path, "product.name", "N" * 63])
+    code2, freeipmi = run(["ipmi-fru", "--fru-file=" + path])
+    if code != 0 or "FRU Product Name: " + "N" * 63 not in freeipmi or "Error" in freeipmi:
+        problems.append("set --size 1024 on a full file: exit %d (%s), ipmi-fru:\n%s" % (code, out, freeipmi))
     for args, want in ((["print", os.path.join(work, "missing.bin")], 3), (["frobnicate", path], 2),
                        (["set", path, "board.colour", "red"], 2)):
         code, _ = run([frutool] + args)
@@ -162,8 +243,8 @@ def main():
     args = parser.parse_args()
     work = args.work or tempfile.mkdtemp(prefix="fru-cross-")
     os.makedirs(work, exist_ok=True)
-    problems = []
-    cases = I.corpus()
+    made, problems = M.made_images(args.frutool, work)
+    cases = I.corpus() + made
     compared = 0
     for name, data, expected in cases:
         compared += check_case(args.frutool, work, name, data, expected, problems)

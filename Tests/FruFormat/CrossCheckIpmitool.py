@@ -27,6 +27,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "Qemu"))
 
 import FruFields as F  # noqa: E402
 import FruImages as I  # noqa: E402
+import FruMade as M  # noqa: E402
 import OpenIpmi as OI  # noqa: E402
 
 # Cases where only the fields frutool prints are compared, and why.
@@ -143,8 +144,11 @@ def ipmitool_fields(text):
 
 def frutool_fields(text):
     fields = F.map_values(F.frutool_fields(text), to_ipmitool)
-    types = [RECORD_TYPES[t] for t in re.findall(r"^multirecord\.\d+: type 0x([0-9A-F]{2})", text, re.M)
-             if t in RECORD_TYPES]
+    # The record types of a list frutool found good throughout: ipmitool
+    # checks no checksum (CHECKSUMS), so a damaged list is not compared.
+    damaged = re.search(r"^multirecord\.\d+: (?!.*checksum ok)", text, re.M)
+    types = [RECORD_TYPES[t] for t in re.findall(r"^multirecord\.\d+\.type: 0x([0-9A-F]{2})", text, re.M)
+             if t in RECORD_TYPES and not damaged]
     if types:
         fields["multirecord.types"] = types
     return fields
@@ -202,7 +206,8 @@ def main():
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="fru-cross-ipmitool-"))
     os.makedirs(work, exist_ok=True)
     os.environ["TZ"] = "UTC"
-    cases = I.corpus()
+    made, made_problems = M.made_images(args.frutool, work)
+    cases = I.corpus() + made
     devices = {}
     for fru_id, (name, data, _) in enumerate(cases):
         path = os.path.join(work, "fru%d-%s.bin" % (fru_id, name))
@@ -210,11 +215,20 @@ def main():
             f.write(data)
         devices[fru_id] = (path, len(data))
 
-    problems, notes, compared = [], [], 0
+    problems, notes, compared = made_problems, [], 0
     OI.exit_on_signals()
     with OI.IpmiSim(work, devices=devices) as sim:
         for fru_id, (name, _, expected) in enumerate(cases):
             compared += check_case(args.frutool, sim, fru_id, name, devices[fru_id][0], expected, problems, notes)
+        # Get FRU Inventory Area Info, which FruTool.efi asks first: ipmi_sim
+        # gives each device's size, addressed in bytes.
+        for fru_id in (0, len(cases) - 1):
+            rc, out, _ = sim.ipmitool(["raw", "0x0a", "0x10", str(fru_id)])
+            size = devices[fru_id][1]
+            want = "%02x %02x 00" % (size & 0xFF, size >> 8)
+            if rc != 0 or out.split() != want.split():
+                problems.append("Get FRU Inventory Area Info for device %d: exit %r, %r, expected %r"
+                                % (fru_id, rc, out.strip(), want))
     problems += ["still running after the test: %s" % cmd for _, cmd in OI.leftovers(work)]
 
     for note in notes:

@@ -22,8 +22,64 @@ TEST (FruDecode, PrintsEveryFieldOfEveryAreaByName) {
     "board.part: PN-1", "board.file_id: fid",
     "product.manufacturer: Tavri", "product.name: Srv", "product.part: P1", "product.version: A1",
     "product.serial: PSN", "product.asset: AT", "product.file_id: ",
-    "multirecord.1: type 0x00, format 0x02, 24 bytes at 0x0070",
-    "multirecord.2: type 0xC0, format 0x02, 3 bytes at 0x008D, end of list" }));
+    "multirecord.1: power supply, format 2, 24 bytes, checksum ok", "multirecord.1.type: 0x00",
+    "multirecord.1.data: 070707070707070707070707070707070707070707070707",
+    "multirecord.1.capacity: 1799 W", "multirecord.1.peak_va: 1799 VA", "multirecord.1.inrush_current: 7 A",
+    "multirecord.1.inrush_interval: 7 ms", "multirecord.1.input_low_1: 17990 mV", "multirecord.1.input_high_1: 17990 mV",
+    "multirecord.1.input_low_2: 17990 mV", "multirecord.1.input_high_2: 17990 mV", "multirecord.1.frequency_low: 7 Hz",
+    "multirecord.1.frequency_high: 7 Hz", "multirecord.1.dropout_tolerance: 7 ms", "multirecord.1.flags: 0x07",
+    "multirecord.1.peak_wattage: 1799 W", "multirecord.1.holdup_time: 0 s", "multirecord.1.combined_wattage: 1799 W",
+    "multirecord.1.tach_threshold: 7 RPS",
+    "multirecord.2: OEM, format 2, 3 bytes, checksum ok, end of list", "multirecord.2.type: 0xC0",
+    "multirecord.2.data: 010203", "multirecord.2.manufacturer_id: 197121" }));
+}
+
+TEST (FruDecode, RecordsShowTheirChecksumStateEvenInABadArea) {
+  Bytes  Good  = FullImage ();
+  size_t Multi = Good[5] * 8u;
+
+  // The first record's data damaged: both records listed, the first bad,
+  // and no decoded values are shown for it.
+  Bytes  Bad = Good;
+  Bad[Multi + 5] ^= 0x40;
+  UINTN     Errors;
+  Captured  Out = Print (Bad, &Errors);
+  EXPECT_EQ (Errors, 1u);
+  EXPECT_TRUE (Out.Has ("multirecord.1: power supply, format 2, 24 bytes, checksum bad"));
+  EXPECT_FALSE (Out.Has ("multirecord.1.capacity: 1799 W"));
+  EXPECT_TRUE (Out.Has ("multirecord.2: OEM, format 2, 3 bytes, checksum ok, end of list"));
+
+  // A record header damaged: the list stops there.
+  Bad = Good;
+  Bad[Multi + 24 + 5 + 2] ^= 0x01;
+  Out = Print (Bad, &Errors);
+  EXPECT_TRUE (Out.Has ("multirecord.2: OEM, format 2, 2 bytes, header checksum bad: the list cannot be followed, end of list"));
+  EXPECT_FALSE (Out.Has ("multirecord.2.data: 010203"));
+
+  // Each defined type decoded; one too short for its layout says so.
+  Bytes  Dc { 0x81, 0xB0, 0x04, 0xC4, 0xFF, 0x3C, 0x00, 0x78, 0x00, 0x00, 0x00, 0x20, 0x4E };
+  Bytes  Load { 0x02, 0x50, 0xFB, 0x14, 0xFB, 0x8C, 0xFB, 0x32, 0x00, 0x64, 0x00, 0xB8, 0x0B };
+  Bytes  Access { 0x02, 'h', 'o', 's', 't' };
+  Bytes  Compat { 0x57, 0x01, 0x00, 0x0A, 0x01, 0x10, 0xFF };
+  Bytes  List = Record (0x01, Dc, false);
+  for (const Bytes &R : { Record (0x02, Load, false), Record (0x03, Access, false), Record (0x05, Compat, false),
+                          Record (0x00, Bytes (5, 0), false), Record (0x2A, { 0xAB }, true) })
+  {
+    List.insert (List.end (), R.begin (), R.end ());
+  }
+
+  Out = Print (Image ({ {}, {}, {}, {}, List }), &Errors);
+  EXPECT_EQ (Errors, 0u);
+  for (const char *Line : { "multirecord.1.standby: yes", "multirecord.1.nominal_voltage: 12000 mV",
+                            "multirecord.1.negative_deviation: -600 mV", "multirecord.1.current_max: 20000 mA",
+                            "multirecord.2: DC load, format 2, 13 bytes, checksum ok", "multirecord.2.voltage_min: -12600 mV",
+                            "multirecord.3.access: system name: host", "multirecord.4.manufacturer_id: 343",
+                            "multirecord.4.code_mask: FF", "multirecord.5.decoded: too short for a power supply record (5 of 24 bytes)",
+                            "multirecord.6: unassigned type, format 2, 1 bytes, checksum ok, end of list",
+                            "multirecord.6.type: 0x2A", "multirecord.6.data: AB" })
+  {
+    EXPECT_TRUE (Out.Has (Line)) << Line;
+  }
 }
 
 TEST (FruDecode, EveryEncodingAndCustomFields) {
@@ -217,14 +273,21 @@ TEST (FruSet, ReLaysTheAreaAndKeepsEverythingElse) {
   EXPECT_EQ (FirstError (Data).Status, FruOk);
   EXPECT_TRUE (std::equal (Data.begin (), Data.begin () + Data[3] * 8, Before.begin ())) << "header and chassis untouched";
 
-  // Shorter again: the bytes the area no longer uses are cleared.
+  // Shorter again: the area keeps its length, the bytes the field no longer
+  // uses become padding after the 0xC1.
+  UINT8  Length = Data[Data[3] * 8 + 1];
   ASSERT_EQ (Set (Data, "board.serial", "S2"), FruOk);
   EXPECT_TRUE (Print (Data).Has ("board.serial: S2"));
   EXPECT_EQ (FirstError (Data).Status, FruOk);
-  size_t  End = Data[3] * 8 + Data[Data[3] * 8 + 1] * 8;
-  for (size_t Index = End; Index < Data[4] * 8u; Index++) {
-    EXPECT_EQ (Data[Index], 0) << Index;
+  EXPECT_EQ (Data[Data[3] * 8 + 1], Length);
+  size_t  Last = Data[3] * 8 + Length * 8 - 1;
+  size_t  Index = Last;
+  while (Data[Index - 1] == 0) {
+    Index--;
   }
+
+  EXPECT_EQ (Data[Index - 1], FRU_END_OF_FIELDS);
+  EXPECT_GE (Last - Index, 20u) << "the 20 bytes the serial gave up are padding";
 
   ASSERT_EQ (Set (Data, "chassis.type", "0x11"), FruOk);
   ASSERT_EQ (Set (Data, "board.mfg_date", "2025-03-04 05:06"), FruOk);
@@ -235,15 +298,17 @@ TEST (FruSet, ReLaysTheAreaAndKeepsEverythingElse) {
 }
 
 TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
-  Bytes      Data = Image ({ {}, Chassis (), Board (), Product () }, 512);
+  // No byte after the product area: the board area cannot grow.
+  Bytes      Data = Image ({ {}, Chassis (), Board (), Product () });
   Bytes      Before = Data;
   FRU_ERROR  Error;
 
   EXPECT_EQ (Set (Data, "board.serial", "A-SERIAL-NUMBER-THAT-NEEDS-MORE-ROOM", &Error), FruErrNoRoom);
   EXPECT_EQ (Error.Area, FruAreaBoard);
-  // 6 fixed bytes, fields of 6, 7, 37, 5 and 4 bytes, 0xC1, padding, checksum.
-  EXPECT_EQ (Error.Offset, Data[3] * 8u + 72u);
-  EXPECT_EQ (Error.Limit, Data[4] * 8u);
+  // 6 fixed bytes, fields of 6, 7, 37, 5 and 4 bytes, 0xC1, padding, checksum:
+  // 72 bytes, so the product area would move up by the 32 the board lacks.
+  EXPECT_EQ (Error.Offset, Data.size () + (Data[3] * 8u + 72u - Data[4] * 8u));
+  EXPECT_EQ (Error.Limit, Data.size ());
   EXPECT_EQ (Set (Data, "chassis.custom2", "x1", &Error), FruErrFieldMissing);
   EXPECT_EQ (Set (Data, "board.serial", std::string (64, 'x').c_str ()), FruErrBadValue);
   EXPECT_EQ (Set (Data, "board.serial", "a"), FruErrBadValue);

@@ -8,6 +8,7 @@ two check each other.
 """
 
 import datetime
+import struct
 
 END = 0xC1
 EPOCH = datetime.datetime(1996, 1, 1)
@@ -114,6 +115,17 @@ def image(areas, size=None):
 
 RECORDS = record(0x00, bytes(range(24))) + record(0xC0, b"\x01\x02\x03\x04", last=True)
 
+# One record of each kind the tools decode, with values a real supply has:
+# a 750 W supply, its +12 V output (standby), a -12 V load, a system name,
+# a base compatibility record.
+SAMPLE_RECORDS = (
+    record(0x00, struct.pack("<HHBBHHHHBBBBHBHB", 750, 900, 40, 10, 9000, 14000, 18000, 26400, 47, 63, 20, 0x0B,
+                             (2 << 12) | 800, 0x10, 740, 0))
+    + record(0x01, struct.pack("<BhhhHHH", 0x81, 1200, -60, 60, 120, 0, 62500))
+    + record(0x02, struct.pack("<BhhhHHH", 0x02, -1200, -1260, -1140, 50, 100, 3000))
+    + record(0x03, b"\x02host-17")
+    + record(0x04, bytes([0x57, 0x01, 0x00, 0x0A, 0x01, 0x10, 0xFF]), last=True))
+
 
 def full_image(size=None, **overrides):
     areas = {
@@ -144,6 +156,7 @@ def corpus():
     cases.append(("empty-fields", image({"chassis": chassis(part="", serial=""), "product": product(*[""] * 7)}, 128), "good"))
     cases.append(("no-custom-early-end", image({"board": info_area([25, 0, 0, 0], ["OnlyMfr"])}, 128), "good"))
     cases.append(("multirecord-only", image({"multirecord": record(0x01, bytes(range(40)), last=True)}, 128), "good"))
+    cases.append(("records", image({"board": board(), "multirecord": SAMPLE_RECORDS}, 256), "good"))
 
     # Each checksum broken in turn: the header, each info area, a record
     # header and record data.

@@ -10,7 +10,11 @@ no extended CMOS there. This script runs QEMU with a time limit, reads the
 report and the captures, prints what the driver did, and fails loudly with
 the console log when anything is off.
 
-Usage: BootOnOvmf.py BUILD_DIR [--work DIR] [--bmc qemu|openipmi]
+With --app BootAppTransport2.efi the app loads the IPMI_TRANSPORT2 face of
+the KCS transport (KcsIpmiDxeTransport2) instead of KcsIpmiDxe; the debug port
+0x402, where that transport reports a refused call, must stay free of it.
+
+Usage: BootOnOvmf.py BUILD_DIR [--work DIR] [--bmc qemu|openipmi] [--app NAME]
 """
 
 import argparse
@@ -31,12 +35,12 @@ def write_fru(work, image):
     return fru
 
 
-def run_qemu(build, work, timeout, fru_image, bmc_args, extra_args=()):
+def run_qemu(build, work, timeout, fru_image, bmc_args, extra_args=(), app="BootApp.efi"):
     """Boot the app (both boots) with the given BMC arguments; the FRU image
     is what the BMC was given, for the checks."""
     esp = os.path.join(work, "esp")
     os.makedirs(os.path.join(esp, "EFI", "BOOT"), exist_ok=True)
-    shutil.copy(os.path.join(build, "BootApp.efi"), os.path.join(esp, "EFI", "BOOT", "BOOTX64.EFI"))
+    shutil.copy(os.path.join(build, app), os.path.join(esp, "EFI", "BOOT", "BOOTX64.EFI"))
     shutil.copy(os.path.join(build, "TavriDxe.efi"), os.path.join(esp, "TavriDxe.efi"))
     files = Q.fresh_files(work, ("report.txt", "port72.bin", "port73.bin", "console.log"))
     cmd = (Q.machine_args(vars_fd=Q.copy_vars(work)) + ["-serial", "file:" + files["console.log"]]
@@ -140,6 +144,7 @@ def main():
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=240)
     parser.add_argument("--bmc", choices=("qemu", "openipmi"), default="qemu")
+    parser.add_argument("--app", default="BootApp.efi")
     args = parser.parse_args()
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="tavri-qemu-"))
     os.makedirs(work, exist_ok=True)
@@ -147,7 +152,11 @@ def main():
     extra, fru_print = [], None
     if args.bmc == "qemu":
         image = Q.fru_file()
-        result = run_qemu(build, work, args.timeout, image, Q.qemu_bmc_args(write_fru(work, image)))
+        debug = os.path.join(work, "port402.txt")
+        result = run_qemu(build, work, args.timeout, image, Q.qemu_bmc_args(write_fru(work, image)),
+                          Q.debugcon_args("dbg", 0x402, debug), args.app)
+        if "refused" in Q.read_file(debug):
+            extra.append("the transport refused a call: " + Q.read_file(debug).strip()[-300:])
     else:
         result, extra, fru_print = run_openipmi(build, work, args.timeout)
     problems, lines, dump = check(result)

@@ -4,10 +4,12 @@
 With no boot option, OVMF lands in its built-in shell, which runs startup.nsh
 from the ESP (a FAT image made with mtools). The script loads TavriDxe.efi and the KCS transport driver
 (whose installation runs the driver's IPMI-ready hooks and so installs the FRU
-access protocol), then runs FruTool.efi print (once before the drivers are loaded), read, dump,
-write (of an image bigger than one WriteFruData call carries), set (once too
-long, once good), verify, a print of a FRU device the BMC does not have, and
-shuts the machine down.
+access protocol), then runs FruTool.efi print (once before the drivers are loaded; it
+shows the device size QEMU's BMC gives for Get FRU Inventory Area Info), read,
+a read past the device (refused), dump, write (of an image bigger than one
+WriteFruData call carries), set (once growing the board area so that the
+product area and the records move up, once back to a short value), verify, a
+print of a FRU device the BMC does not have, and shuts the machine down.
 
 QEMU's BMC keeps Write FRU Data in memory only and never writes its FRU file
 back, so the shell saves the device into after.bin on the ESP with
@@ -31,7 +33,8 @@ import FruImages as I  # noqa: E402
 import QemuRun as Q  # noqa: E402
 
 NEW_SERIAL = "QEMU-SHELL-0042"
-# Longer than the room the written image leaves in its board area.
+# Longer than the room the written image leaves in its board area: the
+# areas after it move.
 TOO_LONG = "S" * 60
 DEVICE_SIZE = 1024
 # QEMU's BMC refuses a Read FRU Data at the device's last offset, so the
@@ -50,6 +53,9 @@ FruTool.efi print
 echo "FRUTEST rc print %lasterror%"
 FruTool.efi read 0 before.bin 1023
 echo "FRUTEST rc read %lasterror%"
+echo "FRUTEST step read-past"
+FruTool.efi read 0 past.bin 1100
+echo "FRUTEST rc read-past %lasterror%"
 echo "FRUTEST step dump"
 FruTool.efi dump 0 0 16
 echo "FRUTEST rc dump %lasterror%"
@@ -118,7 +124,7 @@ def run_qemu(build, work, timeout):
 
 
 def host_tool(build, *args):
-    proc = subprocess.run([os.path.join(build, "Tools", "FruTool", "frutool")] + list(args),
+    proc = subprocess.run([os.path.join(build, "TavriPkg", "FruTool", "frutool")] + list(args),
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
     return proc.returncode, proc.stdout.decode(errors="replace")
 
@@ -147,14 +153,18 @@ def check(build, result):
 
     want(result["rc"] == 0, "QEMU exit status %r (%s)" % (result["rc"], result["qemu"].strip()[-200:]))
     want("FRUTEST done" in console, "the shell script did not finish")
-    for step in ("print", "read", "dump", "write", "set", "verify", "print-after", "read-after"):
+    for step in ("print", "read", "dump", "write", "set-too-long", "set", "verify", "print-after", "read-after"):
         want(rc(step) in ("0", "0x0"), "FruTool.efi %s ended with %s" % (step, rc(step)))
     want(rc("no-protocol") not in (None, "0", "0x0") and "no FRU access protocol" in section("no-protocol"),
          "FruTool.efi without the FRU access protocol did not fail clearly")
     header = " ".join("%02X" % b for b in result["old"][:16])
     want(("0000: " + header) in section("dump"), "dump does not show the device's first 16 bytes")
-    want(rc("set-too-long") not in (None, "0", "0x0"), "a set that does not fit succeeded")
-    want("would need the bytes up to" in section("set-too-long"), "the refused set does not say why")
+    want("FRU device 0: %d bytes, addressed in bytes" % DEVICE_SIZE in section("print"),
+         "print does not show the device size from Get FRU Inventory Area Info")
+    want(rc("read-past") not in (None, "0", "0x0") and "the device has %d bytes" % DEVICE_SIZE in section("read-past"),
+         "a read past the device's size was not refused by its size")
+    want("board area grown, the areas after it moved up" in section("set-too-long"),
+         "a set that outgrows the board area did not move the areas after it")
     want(rc("missing-device") not in (None, "0", "0x0"), "print of a FRU device the BMC lacks succeeded")
     want("EFI_DEVICE_ERROR" in section("missing-device"), "the missing device's error is not named")
     want("board.serial: OLD-BOARD-SN" in section("print"), "print did not show the BMC's image")
@@ -176,6 +186,8 @@ def check(build, result):
     code, printed = host_tool(build, "print", after_path)
     want("board.serial: %s" % NEW_SERIAL in printed, "frutool does not see the new serial in after.bin")
     want("board.custom2: station 12" in printed, "frutool does not see the written board fields")
+    want("product.custom3: " + "E" * 60 in printed, "the product area did not move whole")
+    want(printed.count("checksum ok") == 2, "the records did not move whole:\n" + printed)
     code, freeipmi = ipmi_fru(after_path)
     want(code == 0, "ipmi-fru failed on after.bin: %d" % code)
     want("FRU Board Serial Number: %s" % NEW_SERIAL in freeipmi, "FreeIPMI does not see the new serial")

@@ -10,15 +10,13 @@
 
 #include <Uefi/UefiBaseType.h>
 #include <Protocol/ShellParameters.h>
+#include <Protocol/SimpleFileSystem.h>
 
 #define EFI_SHELL_PROTOCOL_GUID \
   { 0x6302D008, 0x7F9B, 0x4F30, { 0x87, 0xAC, 0x60, 0xC9, 0xFE, 0xF5, 0xDA, 0x4E } }
 
 extern EFI_GUID  gEfiShellProtocolGuid;
 
-constexpr UINT64  EFI_FILE_MODE_READ   = 0x0000000000000001ULL;
-constexpr UINT64  EFI_FILE_MODE_WRITE  = 0x0000000000000002ULL;
-constexpr UINT64  EFI_FILE_MODE_CREATE = 0x8000000000000000ULL;
 
 typedef EFI_STATUS (EFIAPI *EFI_SHELL_OPEN_FILE_BY_NAME)(IN CONST CHAR16 *FileName, OUT SHELL_FILE_HANDLE *FileHandle, IN UINT64 OpenMode);
 typedef EFI_STATUS (EFIAPI *EFI_SHELL_CLOSE_FILE)(IN SHELL_FILE_HANDLE FileHandle);

@@ -4,7 +4,15 @@
     frutool print FILE                 every field as `name: value`
     frutool verify FILE                header, areas and checksums
     frutool dump FILE [OFFSET [LENGTH]] hex dump
-    frutool set FILE NAME VALUE        set one field, rewrite the file
+    frutool set [--size N] FILE NAME VALUE
+                                       set one field, rewrite the file; the
+                                       areas after it move when it grows, up
+                                       to N bytes (default: the file's size)
+    frutool make DESCRIPTION OUT       an image from a `name = value` description
+    frutool diff A B                   the fields A and B hold differently
+
+  Exit status of make: 0 made, 1 the description is wrong; of diff: 0 the
+  same fields, 1 fields differ.
 
   Exit status: 0 when the image passes every check (and the change was
   made), 1 when it does not, 2 for a usage error, 3 when a file cannot be
@@ -19,11 +27,13 @@
 #include <Library/FruEdit.h>
 #include <Library/FruPrint.h>
 
+#include "FruToolCompose.h"
+
 namespace {
 
-constexpr int  EXIT_BAD_IMAGE = 1;
-constexpr int  EXIT_USAGE     = 2;
-constexpr int  EXIT_IO        = 3;
+constexpr int  EXIT_BAD_IMAGE = FRUTOOL_EXIT_BAD;
+constexpr int  EXIT_USAGE     = FRUTOOL_EXIT_USAGE;
+constexpr int  EXIT_IO        = FRUTOOL_EXIT_IO;
 
 VOID
 PrintTo (
@@ -43,7 +53,9 @@ Usage (
     "usage: frutool print FILE\n"
     "       frutool verify FILE\n"
     "       frutool dump FILE [OFFSET [LENGTH]]\n"
-    "       frutool set FILE NAME VALUE\n");
+    "       frutool set [--size N] FILE NAME VALUE\n"
+    "       frutool make DESCRIPTION OUT\n"
+    "       frutool diff A B\n");
   return EXIT_USAGE;
 }
 
@@ -53,31 +65,7 @@ ReadImage (
   std::vector<UINT8>    &Image
   )
 {
-  FILE  *File = std::fopen (Path, "rb");
-
-  if (File == nullptr) {
-    std::fprintf (stderr, "frutool: cannot open %s: %s\n", Path, std::strerror (errno));
-    return false;
-  }
-
-  UINT8  Chunk[4096];
-  size_t Got;
-  while ((Got = std::fread (Chunk, 1, sizeof (Chunk), File)) > 0) {
-    Image.insert (Image.end (), Chunk, Chunk + Got);
-    if (Image.size () > FRU_MAX_IMAGE_SIZE) {
-      std::fprintf (stderr, "frutool: %s is larger than the %zu bytes a FRU device addresses\n", Path, static_cast<size_t>(FRU_MAX_IMAGE_SIZE));
-      std::fclose (File);
-      return false;
-    }
-  }
-
-  bool  Failed = std::ferror (File) != 0;
-  std::fclose (File);
-  if (Failed) {
-    std::fprintf (stderr, "frutool: cannot read %s\n", Path);
-  }
-
-  return !Failed;
+  return FruToolReadFile (Path, Image, FRU_MAX_IMAGE_SIZE);
 }
 
 bool
@@ -124,7 +112,8 @@ Set (
   if (FruSetValue (Image.data (), Image.size (), &Name, Value, &Change, &Error) != FruOk) {
     FruLineReset (&Line);
     FruLineAddError (&Line, &Error);
-    std::fprintf (stderr, "frutool: %s not set: %s\n", NameText, Line.Text);
+    std::fprintf (stderr, "frutool: %s not set: %s%s\n", NameText, Line.Text,
+      ((Error.Status == FruErrNoRoom) && (Error.Limit == Image.size ())) ? " (--size N names a larger device)" : "");
     return EXIT_BAD_IMAGE;
   }
 
@@ -132,8 +121,13 @@ Set (
     return EXIT_IO;
   }
 
-  std::printf ("%s set: %s area at 0x%04X re-laid, %u bytes rewritten\n", NameText, FruAreaName (Name.Area),
-    Change.Start, Change.Length);
+  if (Change.Start == 0) {
+    std::printf ("%s set: %s area grown, the areas after it moved up; 0x0000-0x%04X rewritten\n", NameText,
+      FruAreaName (Name.Area), Change.Length);
+  } else {
+    std::printf ("%s set: %s area at 0x%04X re-laid, %u bytes rewritten\n", NameText, FruAreaName (Name.Area),
+      Change.Start, Change.Length);
+  }
   return 0;
 }
 
@@ -147,6 +141,30 @@ main (
 {
   if (Argc < 3) {
     return Usage ();
+  }
+
+  //
+  // set --size N: the device the file stands for is N bytes, so areas may
+  // grow past the end of the file.
+  //
+  UINT64  DeviceSize = 0;
+  if (FruStrEq (Argv[1], "set") && FruStrEq (Argv[2], "--size")) {
+    if ((Argc < 4) || !FruParseNumber (Argv[3], FRU_MAX_IMAGE_SIZE, &DeviceSize) || (DeviceSize < FRU_HEADER_SIZE)) {
+      std::fprintf (stderr, "frutool: --size takes a device size from %zu to %zu bytes\n", static_cast<size_t>(FRU_HEADER_SIZE), static_cast<size_t>(FRU_MAX_IMAGE_SIZE));
+      return EXIT_USAGE;
+    }
+
+    Argv[3] = Argv[1];
+    Argv   += 2;
+    Argc   -= 2;
+  }
+
+  if (FruStrEq (Argv[1], "make") || FruStrEq (Argv[1], "diff")) {
+    if (Argc != 4) {
+      return Usage ();
+    }
+
+    return FruStrEq (Argv[1], "make") ? FruToolMake (Argv[2], Argv[3]) : FruToolDiff (Argv[2], Argv[3]);
   }
 
   const char          *Command = Argv[1];
@@ -193,6 +211,15 @@ main (
   }
 
   if (FruStrEq (Command, "set") && (Argc == 5)) {
+    if (DeviceSize != 0) {
+      if (DeviceSize < Image.size ()) {
+        std::fprintf (stderr, "frutool: %s has %zu bytes, more than --size %zu\n", Path, Image.size (), static_cast<size_t>(DeviceSize));
+        return EXIT_USAGE;
+      }
+
+      Image.resize (DeviceSize, 0);
+    }
+
     return Set (Path, Image, Argv[3], Argv[4]);
   }
 

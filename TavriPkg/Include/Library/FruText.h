@@ -9,7 +9,7 @@
 
 #include <Uefi/UefiBaseType.h>
 
-constexpr UINTN  FRU_LINE_MAX = 512;
+constexpr UINTN  FRU_LINE_MAX = 600;   ///< room for a record's 255 data bytes in hex
 
 ///
 /// One line being built; text past FRU_LINE_MAX - 1 characters is dropped.

@@ -59,10 +59,135 @@ SetAreaBytes (
   return FruOk;
 }
 
+/**
+  Where the bytes of the areas after Span end: the end of the last one. Each
+  of them must pass its checks, since they move as a whole.
+**/
+FRU_STATUS
+FollowingEnd (
+  IN  CONST UINT8       *Data,
+  IN  UINTN             Size,
+  IN  CONST FRU_HEADER  *Header,
+  IN  CONST FRU_SPAN    *Span,
+  OUT UINTN             *End,
+  OUT FRU_ERROR         *Error
+  )
+{
+  *End = Span->Limit;
+  for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
+    FRU_AREA  Other = static_cast<FRU_AREA>(Index);
+    FRU_SPAN  OtherSpan;
+    if (Header->Start[Other] <= Span->Start) {
+      continue;
+    }
+
+    FRU_STATUS  Status = FruCheckArea (Data, Size, Header, Other, &OtherSpan, Error);
+    if (Status != FruOk) {
+      return Status;
+    }
+
+    if (OtherSpan.Start + OtherSpan.Length > *End) {
+      *End = OtherSpan.Start + OtherSpan.Length;
+    }
+  }
+
+  return FruOk;
+}
+
+/**
+  Put a re-laid area of Length bytes (a multiple of 8; the length byte and
+  checksum are set here) where Span was. An area keeps its length when the
+  new content fits, the rest padding; it grows into free bytes after it; and
+  otherwise every area after it moves up by whole 8-byte units, byte for byte,
+  with the common header's offsets and checksum rewritten.
+**/
+FRU_STATUS
+PlaceArea (
+  IN OUT UINT8             *Data,
+  IN     UINTN             Size,
+  IN     CONST FRU_HEADER  *Header,
+  IN     CONST FRU_SPAN    *Span,
+  IN OUT UINT8             *Bytes,
+  IN     UINTN             Length,
+  OUT    FRU_CHANGE        *Change,
+  OUT    FRU_ERROR         *Error
+  )
+{
+  FRU_AREA  Area     = FruAreaHeader;
+  UINTN     Delta    = 0;
+  UINTN     MovedEnd = Span->Limit;
+
+  for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
+    if (Header->Start[Index] == Span->Start) {
+      Area = static_cast<FRU_AREA>(Index);
+    }
+  }
+
+  for ( ; Length < Span->Length; Length++) {
+    Bytes[Length - 1] = 0;
+  }
+
+  if (Span->Start + Length > Span->Limit) {
+    if (Span->Limit >= Size) {
+      return FruFail (Error, FruErrNoRoom, Area, Span->Start + Length, Size);
+    }
+
+    Delta = (Span->Start + Length - Span->Limit + 7) & ~static_cast<UINTN>(7);
+    FRU_STATUS  Status = FollowingEnd (Data, Size, Header, Span, &MovedEnd, Error);
+    if (Status != FruOk) {
+      return Status;
+    }
+
+    if (MovedEnd + Delta > Size) {
+      return FruFail (Error, FruErrNoRoom, Area, MovedEnd + Delta, Size);
+    }
+
+    for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
+      if ((Header->Start[Index] > Span->Start) && (Header->Start[Index] + Delta > 0xFF * 8)) {
+        return FruFail (Error, FruErrNoRoom, Area, Header->Start[Index] + Delta, 0xFF * 8);
+      }
+    }
+
+    for (UINTN Index = MovedEnd; Index > Span->Limit; Index--) {
+      Data[Index - 1 + Delta] = Data[Index - 1];
+    }
+
+    for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
+      if (Header->Start[Index] > Span->Start) {
+        Data[Index] = static_cast<UINT8>((Header->Start[Index] + Delta) / 8);
+      }
+    }
+
+    Data[FRU_HEADER_SIZE - 1] = FruChecksum (Data, FRU_HEADER_SIZE - 1);
+  }
+
+  Bytes[1]          = static_cast<UINT8>(Length / 8);
+  Bytes[Length - 1] = FruChecksum (Bytes, Length - 1);
+  for (UINTN Index = 0; Index < Length; Index++) {
+    Data[Span->Start + Index] = Bytes[Index];
+  }
+
+  if (Delta != 0) {
+    for (UINTN Index = Span->Start + Length; Index < Span->Limit + Delta; Index++) {
+      Data[Index] = 0;
+    }
+
+    Change->Start  = 0;
+    Change->Length = static_cast<UINT32>(MovedEnd + Delta);
+  } else {
+    Change->Start  = Span->Start;
+    Change->Length = static_cast<UINT32>(Length);
+  }
+
+  return FruOk;
+}
+
 FRU_STATUS
 SetField (
-  IN OUT UINT8           *Data,
-  IN     CONST FRU_SPAN  *Span,
+  IN OUT UINT8             *Data,
+  IN     UINTN             Size,
+  IN     CONST FRU_HEADER  *Header,
+  IN     CONST FRU_SPAN    *Span,
   IN     CONST FRU_NAME  *Name,
   IN     CONST CHAR8     *Value,
   OUT    FRU_CHANGE      *Change,
@@ -121,26 +246,11 @@ SetField (
   }
 
   UINTN  NewLength = Builder.Length + 1;
-  if (Builder.Overflow || (NewLength > FRU_MAX_AREA_SIZE) || (Span->Start + NewLength > Span->Limit)) {
-    UINTN  Needed = Builder.Overflow ? FRU_MAX_AREA_SIZE + 8 : NewLength;
-    return FruFail (Error, FruErrNoRoom, Name->Area, Span->Start + Needed, Span->Limit);
+  if (Builder.Overflow || (NewLength > FRU_MAX_AREA_SIZE)) {
+    return FruFail (Error, FruErrNoRoom, Name->Area, Span->Start + FRU_MAX_AREA_SIZE + 8, Span->Start + FRU_MAX_AREA_SIZE);
   }
 
-  Builder.Bytes[1] = static_cast<UINT8>(NewLength / 8);
-  Put (&Builder, &Zero, 1);
-  Builder.Bytes[NewLength - 1] = FruChecksum (Builder.Bytes, NewLength - 1);
-
-  for (UINTN Index = 0; Index < NewLength; Index++) {
-    Data[Span->Start + Index] = Builder.Bytes[Index];
-  }
-
-  for (UINTN Index = NewLength; Index < Span->Length; Index++) {
-    Data[Span->Start + Index] = 0;
-  }
-
-  Change->Start  = Span->Start;
-  Change->Length = static_cast<UINT32>((NewLength > Span->Length) ? NewLength : Span->Length);
-  return FruOk;
+  return PlaceArea (Data, Size, Header, Span, Builder.Bytes, NewLength, Change, Error);
 }
 
 }  // namespace
@@ -188,6 +298,6 @@ FruSetValue (
       return SetAreaBytes (Data, &Span, 3, Minutes, 3, Change);
 
     default:
-      return SetField (Data, &Span, Name, Value, Change, Error);
+      return SetField (Data, Size, &Header, &Span, Name, Value, Change, Error);
   }
 }

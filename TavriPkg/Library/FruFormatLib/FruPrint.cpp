@@ -5,6 +5,7 @@
 #include <Library/FruPrint.h>
 #include <Library/FruFieldNames.h>
 #include <Library/FruValue.h>
+#include <Library/FruRecords.h>
 
 namespace {
 
@@ -89,37 +90,6 @@ PrintInternalArea (
   }
 
   FruPrintLine (Output, &Line);
-}
-
-VOID
-PrintMultiRecordArea (
-  IN CONST UINT8       *Data,
-  IN CONST FRU_SPAN    *Span,
-  IN CONST FRU_OUTPUT  *Output
-  )
-{
-  FRU_LINE    Line;
-  FRU_RECORD  Record;
-  UINT32      Offset = Span->Start;
-
-  for (UINTN Number = 1; FruNextRecord (Data, Span, &Offset, &Record); Number++) {
-    FruLineReset (&Line);
-    FruLineAdd (&Line, "multirecord.");
-    FruLineAddDec (&Line, Number);
-    FruLineAdd (&Line, ": type 0x");
-    FruLineAddHex (&Line, Record.Type, 2);
-    FruLineAdd (&Line, ", format 0x");
-    FruLineAddHex (&Line, Record.Format & 0x0F, 2);
-    FruLineAdd (&Line, ", ");
-    FruLineAddDec (&Line, Record.Length);
-    FruLineAdd (&Line, " bytes at ");
-    FruLineAddOffset (&Line, Record.Offset);
-    if ((Record.Format & FRU_RECORD_END_OF_LIST) != 0) {
-      FruLineAdd (&Line, ", end of list");
-    }
-
-    FruPrintLine (Output, &Line);
-  }
 }
 
 ///
@@ -226,7 +196,8 @@ typedef VOID (*AREA_VISIT)(
 
 /**
   Check the common header, then every area it names, in order: an area that
-  fails prints its error, one that passes goes to Visit.
+  fails prints its error (and, with ShowBadRecords, the records of a failing
+  multi-record area with their checksum state), one that passes goes to Visit.
 
   @return The number of errors printed.
 **/
@@ -235,7 +206,8 @@ CheckEachArea (
   IN CONST UINT8       *Data,
   IN UINTN             Size,
   IN CONST FRU_OUTPUT  *Output,
-  IN AREA_VISIT        Visit
+  IN AREA_VISIT        Visit,
+  IN BOOLEAN           ShowBadRecords
   )
 {
   FRU_HEADER  Header;
@@ -261,6 +233,9 @@ CheckEachArea (
     if (FruCheckArea (Data, Size, &Header, Area, &Span, &Error) != FruOk) {
       PrintError (Output, &Error);
       Errors++;
+      if (ShowBadRecords && (Area == FruAreaMultiRecord) && (Span.Limit > Span.Start)) {
+        FruPrintRecords (Data, Span.Limit, Span.Start, Output);
+      }
     } else {
       Visit (Data, Area, &Span, Output);
     }
@@ -280,7 +255,7 @@ PrintArea (
   if (Area == FruAreaInternal) {
     PrintInternalArea (Data, Span, Output);
   } else if (Area == FruAreaMultiRecord) {
-    PrintMultiRecordArea (Data, Span, Output);
+    FruPrintRecords (Data, Span->Start + Span->Length, Span->Start, Output);
   } else if (Area != FruAreaHeader) {
     PrintInfoArea (Data, Span, Area, Output);
   }
@@ -321,7 +296,7 @@ FruPrintImage (
   IN CONST FRU_OUTPUT  *Output
   )
 {
-  return CheckEachArea (Data, Size, Output, PrintArea);
+  return CheckEachArea (Data, Size, Output, PrintArea, TRUE);
 }
 
 UINTN
@@ -331,7 +306,7 @@ FruVerifyImage (
   IN CONST FRU_OUTPUT  *Output
   )
 {
-  return CheckEachArea (Data, Size, Output, SayAreaOk);
+  return CheckEachArea (Data, Size, Output, SayAreaOk, FALSE);
 }
 
 VOID

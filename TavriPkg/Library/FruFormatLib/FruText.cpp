@@ -3,6 +3,7 @@
 **/
 
 #include <Library/FruText.h>
+#include <Library/TavriBaseLib.h>
 
 VOID
 FruLineReset (
@@ -42,16 +43,9 @@ FruLineAddDec (
   IN     UINT64    Value
   )
 {
-  CHAR8  Digits[21];
-  UINTN  At = sizeof (Digits) - 1;
+  TAVRI_NUMBER_TEXT  Text;
 
-  Digits[At] = 0;
-  do {
-    Digits[--At] = static_cast<CHAR8>('0' + Value % 10);
-    Value       /= 10;
-  } while (Value != 0);
-
-  FruLineAdd (Line, &Digits[At]);
+  FruLineAdd (Line, TavriDecimalText (Value, &Text));
 }
 
 VOID
@@ -61,23 +55,9 @@ FruLineAddHex (
   IN     UINTN     Digits
   )
 {
-  UINTN  Needed = 1;
+  TAVRI_NUMBER_TEXT  Text;
 
-  while ((Needed < 16) && ((Value >> (4 * Needed)) != 0)) {
-    Needed++;
-  }
-
-  if (Digits < Needed) {
-    Digits = Needed;
-  }
-
-  if (Digits > 16) {
-    Digits = 16;
-  }
-
-  for (UINTN Index = Digits; Index > 0; Index--) {
-    FruLineAddChar (Line, "0123456789ABCDEF"[(Value >> (4 * (Index - 1))) & 0xF]);
-  }
+  FruLineAdd (Line, TavriHexText (Value, Digits, &Text));
 }
 
 VOID

@@ -23,6 +23,48 @@ constexpr UINT8  FRU_READ_RESPONSE_CAPACITY  = 255;
 constexpr UINT8  FRU_WRITE_RESPONSE_CAPACITY = IPMI_WRITE_FRU_DATA_RESPONSE_SIZE;
 
 ///
+/// Every response area is one byte larger than the capacity announced to the
+/// transport: there are transports that store one byte more than they are
+/// told there is room for.
+///
+constexpr UINTN  FRU_RESPONSE_SLACK = 1;
+
+/**
+  The transport's send function, as this driver calls it.
+
+  Two interface shapes are published under the transport GUID, with the same
+  first member and the send function at offset 8: ours passes both sizes as
+  UINT8 (Protocol/IpmiTransport.h), IPMI_TRANSPORT2 as UINT32
+  (Protocol/IpmiTransport2.h). The call is made so that either reads it right:
+
+  - CommandDataSize is the sixth argument. The x64 calling convention of UEFI
+    passes it in its own 8-byte stack slot, and a callee reads the low 1 or 4
+    bytes of the slot. Passed as UINTN, the size is zero-extended into the
+    whole slot, so that no stale byte is ever read as part of it.
+  - *ResponseDataSize is a zeroed, 4-byte-aligned 32-bit object holding the
+    capacity (at most 255). On this little-endian machine its low byte is the
+    capacity: a UINT8 transport reads and writes that byte and leaves the rest
+    zero, a UINT32 one reads and writes the whole object. Nothing beside the
+    object is touched by either.
+
+  The arguments before (This, NetFunction, Lun, Command) travel in registers
+  and are the same in both shapes; CommandData and ResponseData are pointers.
+**/
+typedef EFI_STATUS (EFIAPI *FRU_TRANSPORT_SEND)(
+  IN     IPMI_TRANSPORT_PROTOCOL  *This,
+  IN     UINT8                    NetFunction,
+  IN     UINT8                    Lun,
+  IN     UINT8                    Command,
+  IN     UINT8                    *CommandData,
+  IN     UINTN                    CommandDataSize,
+  OUT    UINT8                    *ResponseData,
+  IN OUT UINT32                   *ResponseDataSize
+  );
+
+static_assert (sizeof (UINTN) == 8, "the request size fills its whole 8-byte argument slot");
+static_assert ((sizeof (UINT32) == 4) && (alignof (UINT32) == 4), "the response size object is 4 bytes, 4-byte aligned");
+
+///
 /// FRU devices are addressed with 16-bit offsets: a write must end inside them.
 ///
 constexpr UINT32  FRU_ADDRESS_SPACE_SIZE = 0x10000;
@@ -39,6 +81,16 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
   WriteFruData
 };
 
+//
+// A sanitizer build checks every indirect call against the callee's own type;
+// the send function is called through FRU_TRANSPORT_SEND on purpose (above).
+//
+#if defined (__clang__)
+#define FRU_CALLS_THROUGH_WIDER_TYPE  __attribute__ ((no_sanitize ("function")))
+#else
+#define FRU_CALLS_THROUGH_WIDER_TYPE
+#endif
+
 /**
   Send one chunk's request until the BMC answers it, waiting out busy replies.
 
@@ -52,8 +104,9 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
   @param[in]   Command       IPMI command.
   @param[in]   Request       The request, already built.
   @param[in]   RequestSize   Its length.
-  @param[out]  Response      Response area of Capacity bytes.
-  @param[in]   Capacity      Size of the response area.
+  @param[out]  Response      Response area of Capacity + FRU_RESPONSE_SLACK
+                             bytes.
+  @param[in]   Capacity      Capacity announced to the transport.
   @param[out]  Moved         Bytes the reply moved, on success.
   @param[out]  DataSize      The caller's count, set to 0 on failure.
 
@@ -66,50 +119,59 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
 **/
 STATIC
 EFI_STATUS
+FRU_CALLS_THROUGH_WIDER_TYPE
 ExchangeFruChunk (
   IN  UINT8  Command,
   IN  UINT8  *Request,
-  IN  UINT8  RequestSize,
+  IN  UINTN  RequestSize,
   OUT UINT8  *Response,
   IN  UINT8  Capacity,
   OUT UINT8  *Moved,
   OUT UINTN  *DataSize
   )
 {
-  EFI_STATUS  Status;
-  UINT8       ResponseSize;
-  BOOLEAN     Stalled = FALSE;
+  EFI_STATUS          Status;
+  FRU_TRANSPORT_SEND  Send;
+  UINT32              ResponseSize;
+  UINT32              Carried;
+  BOOLEAN             Stalled = FALSE;
 
-  for (UINT8 Send = 0; Send <= FRU_BUSY_RETRIES; Send++) {
-    for (UINTN Index = 0; Index < Capacity; Index++) {
+  for (UINT8 Attempt = 0; Attempt <= FRU_BUSY_RETRIES; Attempt++) {
+    for (UINTN Index = 0; Index < Capacity + FRU_RESPONSE_SLACK; Index++) {
       Response[Index] = 0;
     }
 
     ResponseSize = Capacity;
-    Status       = mIpmiTransport->SendIpmiCommand (
-                                    mIpmiTransport,
-                                    IPMI_NETFN_STORAGE,
-                                    IPMI_BMC_LUN,
-                                    Command,
-                                    Request,
-                                    RequestSize,
-                                    Response,
-                                    &ResponseSize
-                                    );
+    Send         = reinterpret_cast<FRU_TRANSPORT_SEND>(mIpmiTransport->SendIpmiCommand);
+    Status       = Send (
+                     mIpmiTransport,
+                     IPMI_NETFN_STORAGE,
+                     IPMI_BMC_LUN,
+                     Command,
+                     Request,
+                     RequestSize,
+                     Response,
+                     &ResponseSize
+                     );
     if (EFI_ERROR (Status)) {
       *DataSize = 0;
       return Status;
     }
 
-    *Moved = Response[1];
-    if ((Command == IPMI_STORAGE_READ_FRU_DATA) && (ResponseSize >= IPMI_READ_FRU_DATA_RESPONSE_HEADER) &&
-        (*Moved > ResponseSize - IPMI_READ_FRU_DATA_RESPONSE_HEADER))
+    //
+    // A transport that writes the size as 32 bits can hand back any value: no
+    // length above the capacity announced is believed.
+    //
+    Carried = (ResponseSize > Capacity) ? Capacity : ResponseSize;
+    *Moved  = Response[1];
+    if ((Command == IPMI_STORAGE_READ_FRU_DATA) && (Carried >= IPMI_READ_FRU_DATA_RESPONSE_HEADER) &&
+        (*Moved > Carried - IPMI_READ_FRU_DATA_RESPONSE_HEADER))
     {
       //
       // The count byte claims more than the reply carries: take what it does
       // carry, so that no byte the BMC never sent is presented as FRU data.
       //
-      *Moved = static_cast<UINT8>(ResponseSize - IPMI_READ_FRU_DATA_RESPONSE_HEADER);
+      *Moved = static_cast<UINT8>(Carried - IPMI_READ_FRU_DATA_RESPONSE_HEADER);
     }
 
     if ((Response[0] == IPMI_COMP_CODE_NORMAL) && (*Moved != 0)) {
@@ -155,7 +217,7 @@ ReadFruData (
 {
   EFI_STATUS  Status;
   UINT8       Request[sizeof (IPMI_READ_FRU_DATA_REQUEST)];
-  UINT8       Response[FRU_READ_RESPONSE_CAPACITY];
+  UINT8       Response[FRU_READ_RESPONSE_CAPACITY + FRU_RESPONSE_SLACK];
   UINTN       Total;
   UINT16      RequestOffset;
   UINT8       Chunk;
@@ -175,7 +237,7 @@ ReadFruData (
     Request[2] = static_cast<UINT8>(RequestOffset >> 8);
     Request[3] = Chunk;
 
-    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, sizeof (Response), &Moved, DataSize);
+    Status = ExchangeFruChunk (IPMI_STORAGE_READ_FRU_DATA, Request, sizeof (Request), Response, FRU_READ_RESPONSE_CAPACITY, &Moved, DataSize);
     if (Status != EFI_SUCCESS) {
       return Status;
     }
@@ -214,7 +276,7 @@ WriteFruData (
 {
   EFI_STATUS  Status;
   UINT8       Request[IPMI_WRITE_FRU_DATA_REQUEST_HEADER + FRU_CHUNK_SIZE];
-  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY];
+  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY + FRU_RESPONSE_SLACK];
   UINTN       Total;
   UINT16      RequestOffset;
   UINT8       Chunk;
@@ -239,9 +301,9 @@ WriteFruData (
     Status = ExchangeFruChunk (
                IPMI_STORAGE_WRITE_FRU_DATA,
                Request,
-               static_cast<UINT8>(IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Chunk),
+               IPMI_WRITE_FRU_DATA_REQUEST_HEADER + Chunk,
                Response,
-               sizeof (Response),
+               FRU_WRITE_RESPONSE_CAPACITY,
                &Moved,
                DataSize
                );

@@ -25,6 +25,7 @@
 #include <Library/BaseLib.h>
 #include "../Common/FruWriteCheck.h"
 #include <Library/TavriBaseLib.h>
+#include "../Common/IpmiSendAnyShape.h"
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
@@ -221,12 +222,12 @@ ReportAfterHooks (VOID)
   if (EFI_ERROR (Bs->LocateProtocol (&gIpmiTransportProtocolGuid, NULL, reinterpret_cast<VOID **>(&Ipmi)))) {
     Ipmi = NULL;
   } else {
-    UINT8   Response[255];
+    UINT8   Response[255 + 1];
     UINT64  RawStart = AsmReadTsc ();
     for (UINT8 Chunk = 0; Chunk < 16; Chunk++) {
-      UINT8  Request[4] = { 0, static_cast<UINT8>(Chunk * 16), 0, 16 };
-      UINT8  ResponseSize = sizeof (Response);
-      Ipmi->SendIpmiCommand (Ipmi, 0x0A, 0, 0x11, Request, sizeof (Request), Response, &ResponseSize);
+      UINT8   Request[4] = { 0, static_cast<UINT8>(Chunk * 16), 0, 16 };
+      UINT32  ResponseSize = 255;
+      IpmiSendAnyShape (Ipmi, 0x0A, 0, 0x11, Request, sizeof (Request), Response, &ResponseSize);
     }
 
     Put ("TAVRI raw-kcs-16 tsc=");

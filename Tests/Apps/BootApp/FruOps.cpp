@@ -14,6 +14,7 @@
 #include <IndustryStandard/IpmiFru.h>
 
 #include <Library/BaseLib.h>
+#include "../Common/IpmiSendAnyShape.h"
 #include "../Common/ReportPort.h"
 #include "FwCfg.h"
 
@@ -205,12 +206,12 @@ WaitForBmc (
   UINT64      Start = AsmReadTsc ();
 
   while (Tries < WAIT_BMC_TRIES) {
-    UINT8  Response[32];
-    UINT8  Size = sizeof (Response);
+    UINT8   Response[32 + 1];
+    UINT32  Size = 32;
 
     Tries++;
     Response[0] = 0xFF;
-    Status      = Ipmi->SendIpmiCommand (Ipmi, IPMI_NETFN_APP, 0, IPMI_APP_GET_DEVICE_ID, NULL, 0, Response, &Size);
+    Status      = IpmiSendAnyShape (Ipmi, IPMI_NETFN_APP, 0, IPMI_APP_GET_DEVICE_ID, NULL, 0, Response, &Size);
     if (Tries == 1) {
       FirstStatus = Status;
       FirstCode   = Response[0];

@@ -9,7 +9,7 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#include "FruInventory.h"
+#include "FruValues.h"
 
 #include <Library/FruDevice.h>
 #include <Library/FruText.h>
@@ -118,10 +118,10 @@ DecodeField (
 }  // namespace
 
 EFI_STATUS
-FruInventoryRead (
+FruValuesRead (
   IN  CONST FRU_ACCESS_PROTOCOL  *Fru,
   IN  UINT8                      DeviceId,
-  OUT FRU_INVENTORY              *Inventory
+  OUT FRU_SMBIOS_VALUES              *Values
   )
 {
   FRU_DEVICE  Device;
@@ -132,13 +132,13 @@ FruInventoryRead (
   EFI_STATUS  Status;
 
   for (UINTN Entry = 0; Entry < FRU_SMBIOS_MAP_COUNT; Entry++) {
-    Inventory->Value[Entry].State   = FruValueAbsent;
-    Inventory->Value[Entry].Text[0] = '\0';
+    Values->Value[Entry].State   = FruValueAbsent;
+    Values->Value[Entry].Text[0] = '\0';
   }
 
-  Inventory->ChassisType = 0;
+  Values->ChassisType = 0;
   for (UINTN Area = 0; Area < FruAreaCount; Area++) {
-    Inventory->AreaStatus[Area] = FruErrAreaAbsent;
+    Values->AreaStatus[Area] = FruErrAreaAbsent;
   }
 
   Device.Fru      = Fru;
@@ -154,8 +154,8 @@ FruInventoryRead (
   // addresses: checked against that, the header fails only on its version
   // and checksum.
   //
-  Inventory->AreaStatus[FruAreaHeader] = FruReadHeader (mFruBytes, FRU_MAX_IMAGE_SIZE, &Header, &Error);
-  if (Inventory->AreaStatus[FruAreaHeader] != FruOk) {
+  Values->AreaStatus[FruAreaHeader] = FruReadHeader (mFruBytes, FRU_MAX_IMAGE_SIZE, &Header, &Error);
+  if (Values->AreaStatus[FruAreaHeader] != FruOk) {
     return EFI_VOLUME_CORRUPTED;
   }
 
@@ -176,21 +176,21 @@ FruInventoryRead (
   for (FRU_AREA Area : mInfoAreas) {
     FRU_SPAN  Span;
 
-    Inventory->AreaStatus[Area] = FruCheckArea (mFruBytes, Extent, &Header, Area, &Span, &Error);
-    if (Inventory->AreaStatus[Area] != FruOk) {
+    Values->AreaStatus[Area] = FruCheckArea (mFruBytes, Extent, &Header, Area, &Span, &Error);
+    if (Values->AreaStatus[Area] != FruOk) {
       continue;
     }
 
     for (UINTN Entry = 0; Entry < FRU_SMBIOS_MAP_COUNT; Entry++) {
       if (mFruSmbiosMap[Entry].Area == Area) {
-        DecodeField (&Span, Area, mFruSmbiosMap[Entry].FieldIndex, &Inventory->Value[Entry]);
+        DecodeField (&Span, Area, mFruSmbiosMap[Entry].FieldIndex, &Values->Value[Entry]);
       }
     }
 
     if (Area == FruAreaChassis) {
       UINT8  Type = mFruBytes[Span.Start + 2];
       if ((Type != 0) && (Type != FRU_CHASSIS_TYPE_UNKNOWN) && (Type <= FRU_CHASSIS_TYPE_LAST)) {
-        Inventory->ChassisType = Type;
+        Values->ChassisType = Type;
       }
     }
   }

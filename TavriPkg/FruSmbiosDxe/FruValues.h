@@ -5,8 +5,8 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#ifndef FRU_INVENTORY_H_
-#define FRU_INVENTORY_H_
+#ifndef FRU_SMBIOS_VALUES_H_
+#define FRU_SMBIOS_VALUES_H_
 
 #include "FruSmbiosMap.h"
 #include <Protocol/FruAccess.h>
@@ -29,7 +29,7 @@ typedef struct {
   FRU_SMBIOS_VALUE    Value[FRU_SMBIOS_MAP_COUNT];   ///< one per mFruSmbiosMap entry
   UINT8               ChassisType;                   ///< 0: none to give
   FRU_STATUS          AreaStatus[FruAreaCount];      ///< FruOk, or why the area was not used
-} FRU_INVENTORY;
+} FRU_SMBIOS_VALUES;
 
 /**
   Read the common header of a FRU device, then the chassis, board and product
@@ -37,7 +37,7 @@ typedef struct {
 
   @param[in]   Fru        The FRU access protocol.
   @param[in]   DeviceId   The FRU device.
-  @param[out]  Inventory  The values; every one FruValueAbsent unless
+  @param[out]  Values  The values; every one FruValueAbsent unless
                           EFI_SUCCESS.
 
   @retval EFI_SUCCESS           Read; areas that failed their checks give no values.
@@ -46,10 +46,10 @@ typedef struct {
                                 than its header says): nothing is to be used.
 **/
 EFI_STATUS
-FruInventoryRead (
+FruValuesRead (
   IN  CONST FRU_ACCESS_PROTOCOL  *Fru,
   IN  UINT8                      DeviceId,
-  OUT FRU_INVENTORY              *Inventory
+  OUT FRU_SMBIOS_VALUES              *Values
   );
 
 #endif
