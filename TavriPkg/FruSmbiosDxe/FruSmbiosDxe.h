@@ -23,6 +23,12 @@ typedef struct {
   SMBIOS_UPDATE_RESULT    Update;
 } FRU_SMBIOS_OUTCOME;
 
+//
+// C linkage: EDK2's AutoGen.c calls the entry point, and the emulated board
+// finds all three by name in the host module.
+//
+extern "C" {
+
 /**
   Read FRU device 0 and update SMBIOS types 1, 2 and 3 from it. A device that
   cannot be read or whose header is not valid changes nothing.
@@ -50,5 +56,7 @@ FruSmbiosDxeEntryPoint (
   IN EFI_HANDLE        ImageHandle,
   IN EFI_SYSTEM_TABLE  *SystemTable
   );
+
+}
 
 #endif
