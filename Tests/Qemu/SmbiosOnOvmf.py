@@ -14,6 +14,7 @@ Cases:
   bad-header   the FRU header checksum is broken: nothing may change.
 
 Usage: SmbiosOnOvmf.py BUILD_DIR [--work DIR] [--case NAME]...
+       SmbiosOnOvmf.py --show REPORT   (the mapping from a saved port 0xE9 report)
 
 SPDX-License-Identifier: BSD-2-Clause-Patent
 """
@@ -161,11 +162,17 @@ def check_case(name, result):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("build")
+    parser.add_argument("build", nargs="?")
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=180)
     parser.add_argument("--case", action="append", choices=sorted(CASES))
+    parser.add_argument("--show", metavar="REPORT")
     args = parser.parse_args()
+    if args.show:
+        print("\n".join(format_mapping(Q.read_file(args.show))))
+        return 0
+    if not args.build:
+        parser.error("BUILD_DIR is needed")
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="tavri-smbios-"))
     os.makedirs(work, exist_ok=True)
     build = os.path.abspath(args.build)
