@@ -14,7 +14,9 @@ Cases:
   bad-header   the FRU header checksum is broken: nothing may change.
 
 Usage: SmbiosOnOvmf.py BUILD_DIR [--work DIR] [--case NAME]...
-       SmbiosOnOvmf.py --show REPORT   (the mapping from a saved port 0xE9 report)
+       SmbiosOnOvmf.py [BUILD_DIR --fru IMAGE] --show REPORT
+           (the mapping from a saved port 0xE9 report; the FRU values from
+           IMAGE through frutool print, else those of good_image())
 
 SPDX-License-Identifier: BSD-2-Clause-Patent
 """
@@ -23,6 +25,7 @@ import argparse
 import os
 import re
 import shutil
+import subprocess
 import sys
 import tempfile
 
@@ -89,6 +92,20 @@ def parse_report(report):
             fields["chassis-type"] = "0x%02X" % (int(fields["chassis-type"], 16) & 0x7F)
         out[phase][kind] = fields
     return out
+
+
+def fru_values(frutool_print):
+    """The FRU's values by name from `frutool print` output (the names are
+    frutool's: product.serial, board.part, chassis.type ...), the chassis
+    type as 0xNN like the app prints it."""
+    values = {}
+    for line in frutool_print.splitlines():
+        name, sep, value = line.partition(": ")
+        if sep:
+            values[name.strip()] = value
+    if "chassis.type" in values:
+        values["chassis.type"] = "0x%02X" % int(values["chassis.type"].split()[0])
+    return values
 
 
 def format_mapping(report, fru=FRU):
@@ -167,9 +184,14 @@ def main():
     parser.add_argument("--timeout", type=int, default=180)
     parser.add_argument("--case", action="append", choices=sorted(CASES))
     parser.add_argument("--show", metavar="REPORT")
+    parser.add_argument("--fru", metavar="IMAGE", help="with --show and BUILD_DIR: the FRU values from this image")
     args = parser.parse_args()
     if args.show:
-        print("\n".join(format_mapping(Q.read_file(args.show))))
+        fru = FRU
+        if args.fru and args.build:
+            frutool = os.path.join(args.build, "TavriPkg", "FruTool", "frutool")
+            fru = fru_values(subprocess.run([frutool, "print", args.fru], stdout=subprocess.PIPE, text=True).stdout)
+        print("\n".join(format_mapping(Q.read_file(args.show), fru)))
         return 0
     if not args.build:
         parser.error("BUILD_DIR is needed")
