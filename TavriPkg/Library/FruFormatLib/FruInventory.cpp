@@ -6,29 +6,6 @@
 
 #include <Library/FruInventory.h>
 
-namespace {
-
-///
-/// SendIpmiCommand as this file calls it: the request size a whole 64-bit
-/// argument slot, the response size a 32-bit object. A transport declared
-/// with UINT8 sizes reads the low byte of each; one declared with UINT32
-/// sizes reads the whole of each; both read the same values.
-///
-typedef EFI_STATUS (EFIAPI *IPMI_SEND_WIDE)(
-  IN     IPMI_TRANSPORT_PROTOCOL  *This,
-  IN     UINT8                    NetFunction,
-  IN     UINT8                    Lun,
-  IN     UINT8                    Command,
-  IN     UINT8                    *CommandData,
-  IN     UINT64                   CommandDataSize,
-  OUT    UINT8                    *ResponseData,
-  IN OUT UINT32                   *ResponseDataSize
-  );
-
-static_assert (sizeof (UINT64) == sizeof (UINTN), "the request size fills its argument slot");
-
-}  // namespace
-
 EFI_STATUS
 FruParseInventoryInfo (
   IN  CONST UINT8         *Response,
@@ -67,16 +44,15 @@ FruQueryInventoryInfo (
   OUT FRU_INVENTORY_INFO       *Info
   )
 {
-  UINT8             Request[1] = { DeviceId };
-  UINT8             Response[FRU_INVENTORY_INFO_RESPONSE + 1] = { 0 };
-  alignas (4) UINT32  ResponseSize = FRU_INVENTORY_INFO_RESPONSE;
+  UINT8   Request[1] = { DeviceId };
+  UINT8   Response[FRU_INVENTORY_INFO_RESPONSE + IPMI_RESPONSE_SLACK] = { 0 };
+  UINT32  ResponseSize = FRU_INVENTORY_INFO_RESPONSE;
 
   Info->Size       = 0;
   Info->Words      = FALSE;
   Info->Completion = 0xFF;
-  IPMI_SEND_WIDE  Send   = reinterpret_cast<IPMI_SEND_WIDE>(Transport->SendIpmiCommand);
-  EFI_STATUS      Status = Send (Transport, FRU_NETFN_STORAGE, 0, FRU_CMD_GET_INVENTORY_INFO, Request, sizeof (Request),
-                             Response, &ResponseSize);
+  EFI_STATUS  Status = IpmiSendAnyShape (Transport, FRU_NETFN_STORAGE, 0, FRU_CMD_GET_INVENTORY_INFO, Request, sizeof (Request),
+                                         Response, &ResponseSize);
   if (EFI_ERROR (Status)) {
     return Status;
   }

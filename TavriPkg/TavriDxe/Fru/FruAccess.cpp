@@ -23,48 +23,6 @@ constexpr UINT8  FRU_READ_RESPONSE_CAPACITY  = 255;
 constexpr UINT8  FRU_WRITE_RESPONSE_CAPACITY = IPMI_WRITE_FRU_DATA_RESPONSE_SIZE;
 
 ///
-/// Every response area is one byte larger than the capacity announced to the
-/// transport: there are transports that store one byte more than they are
-/// told there is room for.
-///
-constexpr UINTN  FRU_RESPONSE_SLACK = 1;
-
-/**
-  The transport's send function, as this driver calls it.
-
-  Two interface shapes are published under the transport GUID, with the same
-  first member and the send function at offset 8: ours passes both sizes as
-  UINT8 (Protocol/IpmiTransport.h), IPMI_TRANSPORT2 as UINT32
-  (Protocol/IpmiTransport2.h). The call is made so that either reads it right:
-
-  - CommandDataSize is the sixth argument. The x64 calling convention of UEFI
-    passes it in its own 8-byte stack slot, and a callee reads the low 1 or 4
-    bytes of the slot. Passed as UINTN, the size is zero-extended into the
-    whole slot, so that no stale byte is ever read as part of it.
-  - *ResponseDataSize is a zeroed, 4-byte-aligned 32-bit object holding the
-    capacity (at most 255). On this little-endian machine its low byte is the
-    capacity: a UINT8 transport reads and writes that byte and leaves the rest
-    zero, a UINT32 one reads and writes the whole object. Nothing beside the
-    object is touched by either.
-
-  The arguments before (This, NetFunction, Lun, Command) travel in registers
-  and are the same in both shapes; CommandData and ResponseData are pointers.
-**/
-typedef EFI_STATUS (EFIAPI *FRU_TRANSPORT_SEND)(
-  IN     IPMI_TRANSPORT_PROTOCOL  *This,
-  IN     UINT8                    NetFunction,
-  IN     UINT8                    Lun,
-  IN     UINT8                    Command,
-  IN     UINT8                    *CommandData,
-  IN     UINTN                    CommandDataSize,
-  OUT    UINT8                    *ResponseData,
-  IN OUT UINT32                   *ResponseDataSize
-  );
-
-static_assert (sizeof (UINTN) == 8, "the request size fills its whole 8-byte argument slot");
-static_assert ((sizeof (UINT32) == 4) && (alignof (UINT32) == 4), "the response size object is 4 bytes, 4-byte aligned");
-
-///
 /// FRU devices are addressed with 16-bit offsets: a write must end inside them.
 ///
 constexpr UINT32  FRU_ADDRESS_SPACE_SIZE = 0x10000;
@@ -81,16 +39,6 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
   WriteFruData
 };
 
-//
-// A sanitizer build checks every indirect call against the callee's own type;
-// the send function is called through FRU_TRANSPORT_SEND on purpose (above).
-//
-#if defined (__clang__)
-#define FRU_CALLS_THROUGH_WIDER_TYPE  __attribute__ ((no_sanitize ("function")))
-#else
-#define FRU_CALLS_THROUGH_WIDER_TYPE
-#endif
-
 /**
   Send one chunk's request until the BMC answers it, waiting out busy replies.
 
@@ -104,7 +52,7 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
   @param[in]   Command       IPMI command.
   @param[in]   Request       The request, already built.
   @param[in]   RequestSize   Its length.
-  @param[out]  Response      Response area of Capacity + FRU_RESPONSE_SLACK
+  @param[out]  Response      Response area of Capacity + IPMI_RESPONSE_SLACK
                              bytes.
   @param[in]   Capacity      Capacity announced to the transport.
   @param[out]  Moved         Bytes the reply moved, on success.
@@ -119,7 +67,7 @@ STATIC CONST FRU_ACCESS_PROTOCOL  mFruAccessProtocol = {
 **/
 STATIC
 EFI_STATUS
-FRU_CALLS_THROUGH_WIDER_TYPE
+IPMI_CALLS_THROUGH_ANY_SHAPE
 ExchangeFruChunk (
   IN  UINT8  Command,
   IN  UINT8  *Request,
@@ -130,20 +78,18 @@ ExchangeFruChunk (
   OUT UINTN  *DataSize
   )
 {
-  EFI_STATUS          Status;
-  FRU_TRANSPORT_SEND  Send;
-  UINT32              ResponseSize;
-  UINT32              Carried;
-  BOOLEAN             Stalled = FALSE;
+  EFI_STATUS  Status;
+  UINT32      ResponseSize;
+  UINT32      Carried;
+  BOOLEAN     Stalled = FALSE;
 
   for (UINT8 Attempt = 0; Attempt <= FRU_BUSY_RETRIES; Attempt++) {
-    for (UINTN Index = 0; Index < Capacity + FRU_RESPONSE_SLACK; Index++) {
+    for (UINTN Index = 0; Index < Capacity + IPMI_RESPONSE_SLACK; Index++) {
       Response[Index] = 0;
     }
 
     ResponseSize = Capacity;
-    Send         = reinterpret_cast<FRU_TRANSPORT_SEND>(mIpmiTransport->SendIpmiCommand);
-    Status       = Send (
+    Status       = IpmiSendAnyShape (
                      mIpmiTransport,
                      IPMI_NETFN_STORAGE,
                      IPMI_BMC_LUN,
@@ -217,7 +163,7 @@ ReadFruData (
 {
   EFI_STATUS  Status;
   UINT8       Request[sizeof (IPMI_READ_FRU_DATA_REQUEST)];
-  UINT8       Response[FRU_READ_RESPONSE_CAPACITY + FRU_RESPONSE_SLACK];
+  UINT8       Response[FRU_READ_RESPONSE_CAPACITY + IPMI_RESPONSE_SLACK];
   UINTN       Total;
   UINT16      RequestOffset;
   UINT8       Chunk;
@@ -276,7 +222,7 @@ WriteFruData (
 {
   EFI_STATUS  Status;
   UINT8       Request[IPMI_WRITE_FRU_DATA_REQUEST_HEADER + FRU_CHUNK_SIZE];
-  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY + FRU_RESPONSE_SLACK];
+  UINT8       Response[FRU_WRITE_RESPONSE_CAPACITY + IPMI_RESPONSE_SLACK];
   UINTN       Total;
   UINT16      RequestOffset;
   UINT8       Chunk;

@@ -25,7 +25,7 @@
 #include <Library/BaseLib.h>
 #include "../Common/FruWriteCheck.h"
 #include <Library/TavriBaseLib.h>
-#include "../Common/IpmiSendAnyShape.h"
+#include <Protocol/IpmiTransport.h>
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"

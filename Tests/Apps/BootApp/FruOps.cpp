@@ -14,7 +14,7 @@
 #include <IndustryStandard/IpmiFru.h>
 
 #include <Library/BaseLib.h>
-#include "../Common/IpmiSendAnyShape.h"
+#include <Protocol/IpmiTransport.h>
 #include "../Common/ReportPort.h"
 #include "FwCfg.h"
 
