@@ -151,18 +151,28 @@ edk2_build() {
 # flash again. Nothing is built when the inputs are those of the last run.
 #
 key=$( (find "$stage" -type f -print0 | sort -z | xargs -0 cat;
-        cat "$repo/Scripts/Ovmf/AddTavriPkg.py"; echo "${flags[*]}") | sha256sum | cut -c1-16)
+        cat "$repo/Scripts/Ovmf/AddTavriPkg.py" "$0"; echo "${flags[*]}") | sha256sum | cut -c1-16)
+#
+# A module's source and binary INFs share its FILE_GUID and name, and so the
+# folder of its FFS file: each variant starts without our FFS files, so that
+# none is taken over from the variant before.
+#
+our_guids=$(sed -n 's/^ *FILE_GUID *= *\([0-9A-Fa-f-]*\).*/\1/p' $(find "$stage" -name '*.inf'))
+drop_our_ffs() {
+  for guid in $our_guids; do rm -rf "$fv/Ffs/$guid"*; done
+}
 out=$root/out
 if [ "$(cat "$out/images.key" 2>/dev/null)" != "$key" ]; then
   mkdir -p "$out"
   rm -f "$out/images.key"
-  variants=(source binary transport-first transport2 transport2-published-depex)
+  variants=(source transport2 binary transport-first transport2-published-depex)
   for variant in "${variants[@]}"; do
     step=$(date +%s)
     python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src" "$variant"
+    drop_our_ffs
     #
-    # A source module newly placed in the volume needs the module build that
-    # makes its FFS file; binary INFs only need the flash laid out again.
+    # A source module's FFS file is made by its module build; a binary INF's
+    # by laying out the flash.
     #
     case $variant in
       source) edk2_build; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"

@@ -11,6 +11,7 @@
 #include <Guid/EventGroup.h>
 #include <Guid/GlobalVariable.h>
 #include <Guid/HobList.h>
+#include <Guid/SmBios.h>
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
@@ -20,6 +21,7 @@
 #include <Protocol/LoadedImage.h>
 #include <Protocol/Shell.h>
 #include <Protocol/ShellParameters.h>
+#include <Protocol/Smbios.h>
 
 //
 // TavriPkg's own, as TavriPkg.dec lists them.
@@ -41,3 +43,6 @@ EFI_GUID  gEfiDevicePathProtocolGuid      = EFI_DEVICE_PATH_PROTOCOL_GUID;
 EFI_GUID  gEfiLoadedImageProtocolGuid     = EFI_LOADED_IMAGE_PROTOCOL_GUID;
 EFI_GUID  gEfiShellProtocolGuid           = EFI_SHELL_PROTOCOL_GUID;
 EFI_GUID  gEfiShellParametersProtocolGuid = EFI_SHELL_PARAMETERS_PROTOCOL_GUID;
+EFI_GUID  gEfiSmbiosProtocolGuid          = EFI_SMBIOS_PROTOCOL_GUID;
+EFI_GUID  gEfiSmbiosTableGuid             = SMBIOS_TABLE_GUID;
+EFI_GUID  gEfiSmbios3TableGuid            = SMBIOS3_TABLE_GUID;

@@ -12,6 +12,8 @@
 #include <Guid/EventGroup.h>
 #include <Guid/GlobalVariable.h>
 #include <Guid/HobList.h>
+#include <Guid/SmBios.h>
+#include <Protocol/Smbios.h>
 
 #include "MdePkgLayout.h"
 
@@ -48,6 +50,17 @@ constexpr EFI_GUID  OurGlobal = EFI_GLOBAL_VARIABLE_GUID;
 constexpr EFI_GUID  MdeGlobal = MDE_GUID_GlobalVariable;
 
 static_assert (SameGuid (OurGlobal, MdeGlobal), "global variable GUID differs from MdePkg's");
+
+constexpr EFI_GUID  OurSmbiosProtocol = EFI_SMBIOS_PROTOCOL_GUID;
+constexpr EFI_GUID  OurSmbios3Table   = SMBIOS3_TABLE_GUID;
+constexpr EFI_GUID  OurSmbiosTable    = SMBIOS_TABLE_GUID;
+constexpr EFI_GUID  MdeSmbiosProtocol = MDE_GUID_SmbiosProtocol;
+constexpr EFI_GUID  MdeSmbios3Table   = MDE_GUID_Smbios3Table;
+constexpr EFI_GUID  MdeSmbiosTable    = MDE_GUID_SmbiosTable;
+
+static_assert (SameGuid (OurSmbiosProtocol, MdeSmbiosProtocol), "SMBIOS protocol GUID differs from MdePkg's");
+static_assert (SameGuid (OurSmbios3Table, MdeSmbios3Table), "SMBIOS 3 table GUID differs from MdePkg's");
+static_assert (SameGuid (OurSmbiosTable, MdeSmbiosTable), "SMBIOS table GUID differs from MdePkg's");
 static_assert (LOAD_OPTION_ATTRIBUTES_OFFSET == 0, "a load option starts with its attributes");
 static_assert (LOAD_OPTION_FILE_PATH_LENGTH_OFFSET == MDE_LOAD_OPTION_FILE_PATH_LENGTH_OFFSET, "load option FilePathListLength offset");
 static_assert (LOAD_OPTION_DESCRIPTION_OFFSET == MDE_LOAD_OPTION_DESCRIPTION_OFFSET, "load option description offset");

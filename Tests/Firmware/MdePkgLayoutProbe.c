@@ -9,6 +9,8 @@
 #include <Guid/HobList.h>
 #include <Guid/EventGroup.h>
 #include <Guid/GlobalVariable.h>
+#include <Guid/SmBios.h>
+#include <Protocol/Smbios.h>
 
 //
 // The C library's printf, declared here: its headers and MdePkg's do not mix.
@@ -34,6 +36,9 @@ main (
   EFI_GUID  HobList     = HOB_LIST_GUID;
   EFI_GUID  ReadyToBoot = EFI_EVENT_GROUP_READY_TO_BOOT;
   EFI_GUID  Global      = EFI_GLOBAL_VARIABLE;
+  EFI_GUID  SmbiosProtocol = EFI_SMBIOS_PROTOCOL_GUID;
+  EFI_GUID  Smbios3Table   = SMBIOS3_TABLE_GUID;
+  EFI_GUID  SmbiosTable    = SMBIOS_TABLE_GUID;
 
   printf ("/* Generated from EDK2's MdePkg by MdePkgLayoutProbe.c. */\n");
 #define BS_SLOT(Member)        printf ("#define MDE_BS_%s %lluULL\n", #Member, (unsigned long long)OFFSET_OF (EFI_BOOT_SERVICES, Member));
@@ -45,6 +50,9 @@ main (
   PRINT_GUID ("HobList", HobList);
   PRINT_GUID ("ReadyToBoot", ReadyToBoot);
   PRINT_GUID ("GlobalVariable", Global);
+  PRINT_GUID ("SmbiosProtocol", SmbiosProtocol);
+  PRINT_GUID ("Smbios3Table", Smbios3Table);
+  PRINT_GUID ("SmbiosTable", SmbiosTable);
   //
   // A load option: the packed EFI_LOAD_OPTION header, then the description.
   //

@@ -176,7 +176,7 @@ def entry_offset(path):
 def check_integration(c, result, build, image):
     """The TavriDxe the core loaded is the one this integration puts in the
     volume: EDK2's own build of it, or the standalone image."""
-    built = os.path.join(build, "firmware", "TavriDxe.efi") if image == "source" else os.path.join(build, "TavriDxe.efi")
+    built = os.path.join(build, "TavriDxe.efi") if image == "binary" else os.path.join(build, "firmware", "TavriDxe.efi")
     if not os.path.exists(built):
         c.want(False, "%s is missing: the firmware build did not keep the TavriDxe image it put in the volume" % built)
         return
@@ -184,7 +184,7 @@ def check_integration(c, result, build, image):
                  re.findall(r"Loading driver at 0x([0-9A-F]+) EntryPoint=0x([0-9A-F]+) TavriDxe\.efi", result.text("debug")))
     c.want(loaded == {entry_offset(built)},
            "TavriDxe loaded with entry offsets %s, expected 0x%X of %s" % (sorted(hex(o) for o in loaded), entry_offset(built), built),
-           "the core loaded the TavriDxe of this integration (%s)" % ("EDK2's build" if image == "source" else "the standalone image"))
+           "the core loaded the TavriDxe of this integration (%s)" % ("the standalone image" if image == "binary" else "EDK2's build"))
 
 
 def print_report(build, result, image):
