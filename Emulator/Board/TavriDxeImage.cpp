@@ -23,7 +23,7 @@ template <typename FN>
 void
 Resolve (const DriverImage &Image, const char *Name, FN &Function)
 {
-  Function = reinterpret_cast<FN>(Image.Symbol (Name));
+  Function = Image.Function<FN>(Name);
 }
 
 }  // namespace

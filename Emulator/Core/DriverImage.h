@@ -41,6 +41,13 @@ public:
   ///
   VOID               *Symbol (const char *Name) const;
 
+  template <typename FN>
+  FN
+  Function (const char *Name) const
+  {
+    return reinterpret_cast<FN>(Symbol (Name));
+  }
+
 private:
   std::string  mModulePath;
   EFI_HANDLE   mHandle;

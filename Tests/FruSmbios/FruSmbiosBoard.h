@@ -9,10 +9,9 @@
 #ifndef FRU_SMBIOS_BOARD_H_
 #define FRU_SMBIOS_BOARD_H_
 
-#include <EmulatedBmc.h>
-#include <EmulatedBoard.h>
-#include <EmulatedSmbios.h>
-#include <HostModule.h>
+#include <Board/EmulatedBoard.h>
+#include <Core/EmulatedSmbios.h>
+#include <Core/DriverImage.h>
 
 #include "../FruFormat/FruTestImages.h"
 #include "../../TavriPkg/FruSmbiosDxe/FruSmbiosDxe.h"
@@ -126,21 +125,21 @@ class FruSmbiosBoot : public ::testing::Test {
 protected:
   Emu::EmulatedBoard    Board;
   Emu::EmulatedSmbios   Smbios { 2, 8 };
-  Emu::HostModule       Driver { FRU_SMBIOS_DXE_HOST_MODULE };
+  Emu::DriverImage      Driver { FRU_SMBIOS_DXE_HOST_MODULE, reinterpret_cast<EFI_HANDLE>(0x5A5A0000) };
   EFI_STATUS            EntryStatus = EFI_NOT_STARTED;
 
   void
   SetUp () override
   {
-    Board.SetMsr (0xCE, 0x20ull << 8);
+    Board.Cpu.SetMsr (0xCE, 0x20ull << 8);
     Driver.Load ();
   }
 
   void
   StartDriver ()
   {
-    auto  Entry = Driver.Symbol<EFI_IMAGE_ENTRY_POINT>("FruSmbiosDxeEntryPoint");
-    EntryStatus = Entry (reinterpret_cast<EFI_HANDLE>(0x5A5A0000), Board.SystemTable ());
+    auto  Entry = Driver.Function<EFI_IMAGE_ENTRY_POINT>("FruSmbiosDxeEntryPoint");
+    EntryStatus = Entry (Driver.Handle (), Board.Tables.SystemTable ());
   }
 
   ///
@@ -152,26 +151,35 @@ protected:
   Boot (const Bytes &Fru, bool SmbiosLater = false)
   {
     Emu::BootScript  Script;
-    Board.Bmc ().SetFruDevice (0, Fru);
+    Board.Bmc.SetFruDevice (0, Fru);
     Script.BeforeEntry = [this, SmbiosLater]() {
       if (!SmbiosLater) {
-        Board.InstallProtocol (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
+        Board.Protocols.Install (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
       }
 
       StartDriver ();
     };
     Script.AfterHooks = [this, SmbiosLater]() {
       if (SmbiosLater) {
-        Board.InstallProtocol (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
+        Board.Protocols.Install (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
       }
     };
-    return Board.RunBoot (Script);
+    return Board.Runner.RunBoot (Script);
+  }
+
+  ///
+  /// The loaded image's FruSmbiosUpdate: the one place its name is looked up.
+  ///
+  decltype (&FruSmbiosUpdate)
+  UpdateFunction () const
+  {
+    return Driver.Function<decltype (&FruSmbiosUpdate)>("FruSmbiosUpdate");
   }
 
   const FRU_SMBIOS_OUTCOME *
   Outcome ()
   {
-    return Driver.Symbol<const FRU_SMBIOS_OUTCOME *(*)()>("FruSmbiosLastOutcome")();
+    return Driver.Function<const FRU_SMBIOS_OUTCOME *(*)()>("FruSmbiosLastOutcome")();
   }
 };
 

@@ -131,11 +131,11 @@ TEST_F (FruSmbiosBoot, ChassisTypeUnknownOrOutOfRangeKeepsThePlatformsType) {
     EmulatedSmbios  Fresh { 2, 8 };
     Fresh.AddPlatform (Type3 (0x81, { 1, 2, 3, 4 }, { "OEM", "0.3", "CH-0", "No Asset Tag" }));
     Driver.Load ();
-    Board.Bmc ().SetFruDevice (0, FruTest::Image ({ {}, ChassisArea (Type) }));
+    Board.Bmc.SetFruDevice (0, FruTest::Image ({ {}, ChassisArea (Type) }));
     FRU_SMBIOS_OUTCOME  Result;
-    auto  Update = Driver.Symbol<decltype (&FruSmbiosUpdate)>("FruSmbiosUpdate");
-    Board.RunBoot ();
-    Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid)), Fresh.Protocol (), nullptr, &Result);
+    auto  Update = UpdateFunction ();
+    Board.Runner.RunBoot ();
+    Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Fresh.Protocol (), nullptr, &Result);
     EXPECT_EQ ((*Fresh.First (3))[T3_TYPE], 0x81) << "FRU chassis type " << unsigned (Type);
     EXPECT_EQ (Fresh.String (3, T3_SERIAL), "CH-SN-0001");
   }
@@ -235,7 +235,7 @@ TEST_F (FruSmbiosBoot, ACutImageChangesNothing) {
 
 TEST_F (FruSmbiosBoot, TheBmcBusyPastTheRetriesChangesNothing) {
   StockPlatform (Smbios);
-  Board.Bmc ().QueueBusy (64, IPMI_STORAGE_READ_FRU_DATA);
+  Board.Bmc.QueueBusy (64, IPMI_STORAGE_READ_FRU_DATA);
   Boot (GoodImage ());
 
   EXPECT_EQ (Outcome ()->ReadStatus, EFI_TIMEOUT);
@@ -249,10 +249,10 @@ TEST_F (FruSmbiosBoot, TheBmcBusyForAWhileIsWaitedOut) {
 
   EmulatedSmbios  Again { 2, 8 };
   StockPlatform (Again);
-  Board.Bmc ().QueueBusy (2, IPMI_STORAGE_READ_FRU_DATA);
+  Board.Bmc.QueueBusy (2, IPMI_STORAGE_READ_FRU_DATA);
   FRU_SMBIOS_OUTCOME  Result;
-  Driver.Symbol<decltype (&FruSmbiosUpdate)>("FruSmbiosUpdate")(
-    static_cast<FRU_ACCESS_PROTOCOL *>(Board.FindProtocol (gFruAccessProtocolGuid)), Again.Protocol (), nullptr, &Result);
+  UpdateFunction ()(
+    static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Again.Protocol (), nullptr, &Result);
   EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
   EXPECT_EQ (Again.String (1, T1_SERIAL), "PRD-SN-4242");
 }
@@ -290,7 +290,7 @@ RefuseWrite (UINT8, UINT16, UINTN *Size, UINT8 *)
 
 TEST_F (FruSmbiosBoot, TheFruProtocolFailingAtAnyReadChangesNothing) {
   FRU_ACCESS_PROTOCOL  Fru { ScriptedRead, RefuseWrite };
-  auto                 Update = Driver.Symbol<decltype (&FruSmbiosUpdate)>("FruSmbiosUpdate");
+  auto                 Update = UpdateFunction ();
   size_t               Reads  = 0;
 
   gDevice = GoodImage ();
