@@ -157,7 +157,7 @@ key=$( (find "$stage" -type f -print0 | sort -z | xargs -0 cat;
 # folder of its FFS file: each variant starts without our FFS files, so that
 # none is taken over from the variant before.
 #
-our_guids=$(sed -n 's/^ *FILE_GUID *= *\([0-9A-Fa-f-]*\).*/\1/p' $(find "$stage" -name '*.inf'))
+our_guids=$(sed -n 's/^ *FILE_GUID *= *\([0-9A-Fa-f-]*\).*/\1/p' "$stage"/*/Binary/*.inf)
 drop_our_ffs() {
   for guid in $our_guids; do rm -rf "$fv/Ffs/$guid"*; done
 }
@@ -171,14 +171,15 @@ if [ "$(cat "$out/images.key" 2>/dev/null)" != "$key" ]; then
     python3 "$repo/Scripts/Ovmf/AddTavriPkg.py" "$src" "$variant"
     drop_our_ffs
     #
-    # A source module's FFS file is made by its module build; a binary INF's
-    # by laying out the flash.
+    # A source module's FFS file is made by its module build, so every variant
+    # is a whole (incremental) build: after the first, one that compiles
+    # nothing and lays out the flash again.
     #
+    edk2_build
     case $variant in
-      source) edk2_build; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
+      source) cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.fd"
               cp "$src/Build/OvmfX64/DEBUG_GCC5/X64/TavriDxe.efi" "$out/TavriDxe.efi" ;;
-      transport2) edk2_build; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd" ;;
-      *) edk2_build fds; cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd" ;;
+      *) cp "$fv/OVMF_CODE.fd" "$out/OVMF_CODE.$variant.fd" ;;
     esac
     say "flash image ($variant) made in $(took "$step")"
   done

@@ -35,7 +35,12 @@ struct HobList {
     std::memcpy (&Bytes[At], &Type, 2);
     std::memcpy (&Bytes[At + 2], &Length, 2);
     if (Name != nullptr) {
-      std::memcpy (&Bytes[At + 8], Name, sizeof (EFI_GUID));
+      //
+      // As much of the name as the HOB holds: a HOB shorter than a GUID HOB's
+      // header carries only the start of one.
+      //
+      size_t  Room = Bytes.size () - At - 8;
+      std::memcpy (&Bytes[At + 8], Name, (Room < sizeof (EFI_GUID)) ? Room : sizeof (EFI_GUID));
     }
 
     return *this;
