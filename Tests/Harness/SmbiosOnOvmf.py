@@ -247,13 +247,15 @@ def check_case(c, name, result, fru):
     return len(c.problems) == before_count
 
 
-def print_bring_up(result, started):
-    """The SMBIOS part of the bring-up log."""
+def print_bring_up(result, report):
+    """The SMBIOS part of the bring-up log: only what the report shows."""
+    seen = parse_report(report)
     print("\nSMBIOS from the FRU: SmbiosCheckApp on stock OVMF, QEMU's BMC serving the FRU image BootOnOvmf "
           "serves (%.1f s)." % result.elapsed)
-    print("  The app reported SMBIOS types 1, 2 and 3 as QEMU's tables hold them, then loaded and started "
-          "FruSmbiosDxe (%s), TavriDxe (%s) and the KCS transport (%s), and reported the three types again."
-          % tuple(W.name(s) for s in started))
+    print("  The app %s SMBIOS types 1, 2 and 3 as QEMU's tables hold them; FruSmbiosDxe, TavriDxe and the KCS "
+          "transport, loaded and started: %s, %s, %s; the three types %s."
+          % (("reported" if seen["before"] else "did NOT report",) + tuple(W.name(s) for s in starts(report))
+             + ("reported again" if seen["after"] else "NOT reported again",)))
     print("  Each FRU field as frutool decodes it, the SMBIOS field it goes to, that field before and after:")
 
 
@@ -287,7 +289,7 @@ def main():
             c.want(bool(fru), "%s: frutool does not decode the FRU image" % name)
         report = result.text("report")
         if args.bring_up:
-            print_bring_up(result, starts(report))
+            print_bring_up(result, report)
         else:
             print("%s (%.1f s):" % (name, result.elapsed))
         print("\n".join(format_mapping(report, fru)))
