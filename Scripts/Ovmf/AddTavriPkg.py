@@ -2,9 +2,10 @@
 """Put TavriPkg into OvmfPkgX64's platform description and flash layout.
 
 DSC: TavriBaseLib and FruFormatLib as library classes, and a [Components]
-section with the IIO HOB PEIM, TavriDxe, the KCS IPMI transport and the FRU
-tool for the shell, all built from source (the tool is built, not put in the
-flash).
+section with the IIO HOB PEIM, TavriDxe, the KCS IPMI transport, the FRU
+tool for the shell and FruSmbiosDxe, all built from source (the tool and
+FruSmbiosDxe are built, not put in the flash: the firmware tests count the
+IPMI commands of TavriDxe and the boot option alone).
 FDF: the PEIM into PEIFV after PlatformPei; TavriDxe, then the transport, at
 the end of DXEFV; and a rule for binary DXE drivers, which OvmfPkg's FDF
 lacks. The variant chooses which INF stands in the firmware volume:
@@ -49,6 +50,7 @@ DSC_ADDITIONS = """
   TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
   TavriPkg/KcsIpmiDxe/KcsIpmiDxeTransport2.inf
   TavriPkg/FruTool/FruTool.inf
+  TavriPkg/FruSmbiosDxe/FruSmbiosDxe.inf
 """
 
 FDF_PEIM = "INF  TavriPkg/IioHobPei/IioHobPei.inf\n"
