@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The operating system's view of FruSmbiosDxe's work: dmidecode under
 Debian's own kernel, booted on stock OVMF after the drivers.
 
@@ -19,9 +20,7 @@ dmidecode shows the FRU's serial numbers, asset tag and chassis type.
 
 Exits 77 (skipped) when the packages cannot be fetched.
 
-Usage: DmidecodeOnOvmf.py BUILD_DIR [--work DIR] [--timeout S]
-
-SPDX-License-Identifier: BSD-2-Clause-Patent
+Usage: python3 -m Harness.DmidecodeOnOvmf BUILD_DIR [--work DIR] [--timeout S]
 """
 
 import argparse
@@ -34,11 +33,11 @@ import subprocess
 import sys
 import tempfile
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "FruFormat"))
-
-import QemuRun as Q  # noqa: E402
-import SmbiosOnOvmf as S  # noqa: E402
+from . import Collect as C
+from . import Esp
+from . import Fru
+from . import Qemu as Q
+from . import SmbiosOnOvmf as S
 
 SKIP = 77
 CACHE = os.path.join(os.environ.get("TAVRI_CACHE", os.path.expanduser("~/.cache/tavri")), "os-view")
@@ -174,9 +173,7 @@ def run(build, work, timeout):
     if debs is None:
         return None
     kernel, busybox, dmidecode = extract(debs, os.path.join(work, "root"))
-    fru = os.path.join(work, "fru0.bin")
-    with open(fru, "wb") as f:
-        f.write(S.good_image())
+    fru = Fru.write_fru(os.path.join(work, "fru0.bin"), S.good_image())
     staging = os.path.join(work, "staging")
     os.makedirs(staging, exist_ok=True)
     with open(os.path.join(staging, "initrd.img"), "wb") as f:
@@ -186,13 +183,10 @@ def run(build, work, timeout):
     files = {name: os.path.join(build, name) for name in ("FruSmbiosDxe.efi", "TavriDxe.efi", "KcsIpmiDxe.efi")}
     files.update({"vmlinuz": kernel, "initrd.img": os.path.join(staging, "initrd.img"),
                   "startup.nsh": os.path.join(staging, "startup.nsh")})
-    esp = Q.fat_image(os.path.join(work, "esp.img"), files, size_mb=64)
-    logs = Q.fresh_files(work, ("console.log",))
-    cmd = (Q.machine_args(vars_fd=Q.copy_vars(work)) + ["-m", "512", "-no-reboot"]
-           + ["-serial", "file:" + logs["console.log"]] + Q.disk_args(esp) + Q.qemu_bmc_args(fru))
-    rc, qemu_out, elapsed = Q.run(cmd, timeout)
-    console = Q.console_text(Q.read_file(logs["console.log"]))
-    return {"rc": rc, "qemu": qemu_out, "elapsed": elapsed, "console": console, "kernel": os.path.basename(kernel)}
+    esp = Esp.fat_image(os.path.join(work, "esp.img"), files, size_mb=64)
+    result = Q.boot(work, timeout, Q.qemu_bmc_args(fru), disk=esp, trace=False, extra=["-m", "512", "-no-reboot"])
+    result.kernel = os.path.basename(kernel)
+    return result
 
 
 def main():
@@ -207,31 +201,23 @@ def main():
     if result is None:
         print("SKIPPED: Debian's kernel, busybox-static or dmidecode could not be fetched with apt-get download")
         return SKIP
-    sections, dmi_rc = dmi_sections(result["console"])
-    problems = []
-    if result["rc"] is None:
-        problems.append("QEMU did not stop: " + result["qemu"])
-    if sections is None:
-        problems.append("no dmidecode output on the console")
-    else:
-        if dmi_rc != 0:
-            problems.append("dmidecode exited with %d" % dmi_rc)
-        for title, line in EXPECTED:
-            if line not in sections.get(title, []):
-                problems.append("dmidecode's %s lacks %r" % (title, line))
-    print("dmidecode under %s on stock OVMF after FruSmbiosDxe (%.1f s):" % (result["kernel"], result["elapsed"]))
+    sections, dmi_rc = dmi_sections(result.console)
+    c = C.Checks()
+    c.want(result.rc is not None, "QEMU did not stop: " + result.qemu.strip()[-200:],
+           "QEMU ended within %d s" % args.timeout)
+    if c.want(sections is not None, "no dmidecode output on the console", "dmidecode ran under Debian's kernel"):
+        c.want(dmi_rc == 0, "dmidecode exited with %d" % dmi_rc, "dmidecode exited with 0")
+        missing = [(title, line) for title, line in EXPECTED if line not in sections.get(title, [])]
+        for title, line in missing:
+            c.want(False, "dmidecode's %s lacks %r" % (title, line))
+        if not missing:
+            c.want(True, "", "dmidecode shows the FRU's names, part and serial numbers, asset tag and chassis type")
+    print("dmidecode under %s on stock OVMF after FruSmbiosDxe (%.1f s):" % (result.kernel, result.elapsed))
     for title in ("System Information", "Base Board Information", "Chassis Information"):
         print("  " + title)
         for line in (sections or {}).get(title, []):
             print("    " + line)
-    if problems:
-        print("FAILED:")
-        for p in problems:
-            print("  - " + p)
-        print("--- console (last part) ---\n" + result["console"][-6000:])
-        return 1
-    print("All checks passed: the operating system sees the FRU's values in SMBIOS types 1, 2 and 3.")
-    return 0
+    return c.finish(result, "All checks passed: the operating system sees the FRU's values in SMBIOS types 1, 2 and 3.")
 
 
 if __name__ == "__main__":

@@ -19,5 +19,5 @@ TavriDxe on OVMF in QEMU.
 The tests, each run as `python3 -m Harness.NAME BUILD_DIR ...` with Tests/
 on the module path (CTest runs them from Tests/; Scripts/Run.sh sets
 PYTHONPATH): BootOnOvmf, DeployOnStockOvmf, DeploySecureBoot, FruFaults,
-FruToolOnShell, BootFirmware.
+FruToolOnShell, BootFirmware, SmbiosOnOvmf, DmidecodeOnOvmf.
 """
