@@ -140,7 +140,7 @@ def check_normal(result, transport="KcsIpmiDxe"):
     return c
 
 
-def check_transport_first(result, transport="KcsIpmiDxe"):
+def check_transport_first(result, transport="KcsIpmiDxe", before_write=True):
     c = C.Checks()
     want = c.want
     check_common(result, want)
@@ -148,12 +148,18 @@ def check_transport_first(result, transport="KcsIpmiDxe"):
     want(len(boots) == 2, "expected two boots (seed, report), saw %d" % len(boots), "two boots: seed, report")
     for n, boot in enumerate(boots, 1):
         #
-        # The transport is started before the variable write service exists
-        # and before TavriDxe, whose registration then comes too late.
+        # The transport is started before TavriDxe, whose registration then
+        # comes too late. With no dependency at all it starts before the
+        # variable write service exists too; with GenericIpmi's (runtime and
+        # variable read services) the core schedules it in the pass after the
+        # read service, while the write service is installed, ahead of
+        # TavriDxe, which waits for the write service.
         #
         at = lambda text: boot.find(text) if text in boot else len(boot)  # noqa: E731
         kcs, write, tavri = at(" %s.efi" % transport), at("InstallProtocolInterface: " + VARIABLE_WRITE_ARCH_GUID), at(" TavriDxe.efi")
-        want(kcs < write < tavri, "boot %d: expected the transport, then the variable write service, then TavriDxe" % n)
+        want(kcs < tavri, "boot %d: expected the transport before TavriDxe" % n)
+        want(kcs < write or not before_write, "boot %d: expected the transport before the variable write service" % n)
+        want(write < tavri, "boot %d: expected the variable write service before TavriDxe" % n)
         want(("InstallProtocolInterface: " + FRU_ACCESS_GUID) not in boot, "boot %d: a hook ran" % n)
     want(all(commands(b) == 0 and reset_before_kcs(b) != 0x0E for b in result.io), "an IPMI command or a 0xCF9 reset happened", "no IPMI command, no driver reset")
     want(result.data("p72") == b"" and result.data("p73") == b"", "the CMOS marker was written", "no CMOS marker written")
@@ -237,7 +243,10 @@ def main():
     build = os.path.abspath(args.build)
     result = run(build, work, args.image, args.timeout)
     transport = TRANSPORTS.get(args.image, "KcsIpmiDxe")
-    c = (check_transport_first if args.image in TOO_EARLY else check_normal)(result, transport)
+    if args.image in TOO_EARLY:
+        c = check_transport_first(result, transport, before_write=(args.image == "transport-first"))
+    else:
+        c = check_normal(result, transport)
     if args.image not in TOO_EARLY:
         check_integration(c, result, build, args.image)
     print_report(build, result, args.image)
