@@ -73,6 +73,24 @@ PutDec (
 }
 
 VOID
+PutFruDataRows (
+  IN CONST UINT8  *Data,
+  IN UINTN        Size
+  )
+{
+  for (UINTN Row = 0; Row < Size; Row += 16) {
+    Put ("TAVRI fru-data ");
+    PutHex (Row, 4);
+    for (UINTN Col = 0; (Col < 16) && (Row + Col < Size); Col++) {
+      Put (" ");
+      PutHex (Data[Row + Col], 2);
+    }
+
+    Put ("\n");
+  }
+}
+
+VOID
 PutStatus (
   IN CONST CHAR8  *Label,
   IN EFI_STATUS   Status

@@ -129,16 +129,7 @@ ReportFru (
   }
 
   Put ("\n");
-  for (UINTN Row = 0; Row < Size; Row += 16) {
-    Put ("TAVRI fru-data ");
-    PutHex (Row, 4);
-    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
-      Put (" ");
-      PutHex (Data[Row + Col], 2);
-    }
-
-    Put ("\n");
-  }
+  PutFruDataRows (Data, Size);
   ReportWritePastEnd (Fru);
 }
 
