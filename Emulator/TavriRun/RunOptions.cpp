@@ -17,12 +17,12 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <Library/TavriBaseLib.h>
 
 namespace TavriRun {
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINT32  KNOWN_ATTRIBUTES = 0x7F;
 
 ///
@@ -150,7 +150,7 @@ ParseVariable (const std::string &Arg, Options &Out, std::string &Error)
       return false;
     }
 
-    Var.Attributes = NV_BS_RT;
+    Var.Attributes = TAVRI_VARIABLE_NV_BS_RT;
     Var.Data       = Raw;
   }
 

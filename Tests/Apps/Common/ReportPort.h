@@ -42,6 +42,16 @@ PutDec (
   );
 
 /**
+  Write bytes read from a FRU device as "TAVRI fru-data OFFSET B0 B1 ..." rows
+  of 16, the form the harness reads back.
+**/
+VOID
+PutFruDataRows (
+  IN CONST UINT8  *Data,
+  IN UINTN        Size
+  );
+
+/**
   Write "Label=N" for a status N, or "Label=error:N" for an error status.
 **/
 VOID

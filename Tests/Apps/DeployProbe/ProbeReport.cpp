@@ -285,14 +285,5 @@ ReportFruAccess (
   Put (" count=");
   PutDec (Size);
   Put ("\n");
-  for (UINTN Row = 0; Row < Size && Row < sizeof (Data); Row += 16) {
-    Put ("TAVRI fru-data ");
-    PutHex (Row, 4);
-    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
-      Put (" ");
-      PutHex (Data[Row + Col], 2);
-    }
-
-    Put ("\n");
-  }
+  PutFruDataRows (Data, (Size < sizeof (Data)) ? Size : sizeof (Data));
 }
