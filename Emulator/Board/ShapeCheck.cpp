@@ -21,10 +21,10 @@ CheckCallShape (
   const UINT32  *ResponseSize
   )
 {
-  std::string  Who = std::string (Shape) + ": ";
+  auto  Who = [Shape]() { return std::string (Shape) + ": "; };
 
   if ((RequestSlot >> 8) != 0) {
-    FirmwareAssert (Who + "request size slot " + Hex (RequestSlot, 16) + " has bytes above the low one set");
+    FirmwareAssert (Who () + "request size slot " + Hex (RequestSlot, 16) + " has bytes above the low one set");
   }
 
   if (ResponseSize == nullptr) {
@@ -32,7 +32,7 @@ CheckCallShape (
   }
 
   if ((reinterpret_cast<uintptr_t>(ResponseSize) % alignof (UINT32)) != 0) {
-    FirmwareAssert (Who + "response size object not 4-byte aligned");
+    FirmwareAssert (Who () + "response size object not 4-byte aligned");
   }
 
   //
@@ -41,7 +41,7 @@ CheckCallShape (
   UINT8  Object[sizeof (UINT32)];
   std::memcpy (Object, ResponseSize, sizeof (Object));
   if ((Object[1] | Object[2] | Object[3]) != 0) {
-    FirmwareAssert (Who + "response size object has its upper three bytes set");
+    FirmwareAssert (Who () + "response size object has its upper three bytes set");
   }
 }
 
@@ -52,8 +52,10 @@ PoisonPastReply (
   UINT32  Capacity
   )
 {
-  for (UINT32 Index = (Reported < REPLY_HEADER_SIZE) ? REPLY_HEADER_SIZE : Reported; Index <= Capacity; Index++) {
-    ResponseData[Index] = POISON_BYTE;
+  UINT32  From = (Reported < REPLY_HEADER_SIZE) ? REPLY_HEADER_SIZE : Reported;
+
+  if (From <= Capacity) {
+    std::memset (ResponseData + From, POISON_BYTE, Capacity - From + 1);
   }
 }
 
