@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Static analysis of the driver and FRU tool sources: cppcheck and clang-tidy (.clang-tidy),
 # both failing on any finding. Needs build/compile_commands.json.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sources=(TavriPkg/TavriDxe/*.cpp TavriPkg/TavriDxe/Fru/*.cpp TavriPkg/TavriDxe/Platform/FirmwareServices.cpp TavriPkg/Library/TavriBaseLib/*.cpp Emulator/HostPlatform/CpuIoHost.cpp)

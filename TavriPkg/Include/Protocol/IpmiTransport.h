@@ -2,6 +2,8 @@
   The platform's IPMI transport protocol, as the drivers of this project call
   it. The first member is a 64-bit field that callers do not read; the second
   sends one IPMI request and returns the response, completion code first.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef IPMI_TRANSPORT_PROTOCOL_H_

@@ -1,5 +1,7 @@
 /** @file
   Re-laying an info area around one new field value.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruEdit.h>
