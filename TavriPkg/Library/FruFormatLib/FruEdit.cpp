@@ -145,8 +145,8 @@ PlaceArea (
     }
 
     for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
-      if ((Header->Start[Index] > Span->Start) && (Header->Start[Index] + Delta > 0xFF * 8)) {
-        return FruFail (Error, FruErrNoRoom, Area, Header->Start[Index] + Delta, 0xFF * 8);
+      if ((Header->Start[Index] > Span->Start) && (Header->Start[Index] + Delta > UINTN (0xFF) * 8)) {
+        return FruFail (Error, FruErrNoRoom, Area, Header->Start[Index] + Delta, UINTN (0xFF) * 8);
       }
     }
 
