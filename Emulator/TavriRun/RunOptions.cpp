@@ -1,5 +1,7 @@
 /** @file
   TavriRun's command line and the files it names.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "RunOptions.h"

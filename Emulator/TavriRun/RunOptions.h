@@ -2,6 +2,8 @@
   TavriRun's command line and the board team's files it names: FRU device
   images, setup variables (raw, or as efivarfs keeps them) and the IIO source
   HOB's data. Every problem with them is one line of text, never a crash.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef TAVRI_RUN_OPTIONS_H_

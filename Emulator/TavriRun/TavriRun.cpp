@@ -10,6 +10,8 @@
   access protocol it left reads FRU device 0; 1 when a boot ended otherwise;
   2 on a bad command line or file (one line saying which). TavriRun --help
   lists the options.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "BootStory.h"

@@ -10,6 +10,8 @@
   ready-to-boot, reads both variables back, reads and writes FRU data through
   the FRU access protocol, runs the harness's list of FRU operations when it
   gave one (FruOps.cpp), reports on debug port 0xE9 and shuts down.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>

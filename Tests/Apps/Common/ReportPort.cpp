@@ -1,5 +1,7 @@
 /** @file
   Reporting from the test apps on debug port 0xE9.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "ReportPort.h"

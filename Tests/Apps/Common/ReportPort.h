@@ -1,6 +1,8 @@
 /** @file
   Reporting from the test apps: text lines written to debug port 0xE9, which
   QEMU captures into a file, and echoed on the console when there is one.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef REPORT_PORT_H_

@@ -1,5 +1,7 @@
 /** @file
   Seeding of the setup variables by the test apps.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "SetupSeed.h"

@@ -1,5 +1,7 @@
 /** @file
   Device paths of files next to an image, Driver#### and DriverOrder.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "LoadOption.h"

@@ -1,6 +1,8 @@
 /** @file
   What a boot left behind: firmware, loaded images, setup variables, the IIO
   source HOB and the FRU access protocol.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "ProbeReport.h"

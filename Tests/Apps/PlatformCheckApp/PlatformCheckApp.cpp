@@ -10,6 +10,8 @@
   0xE9 what the variables hold, whether the FRU access protocol is installed
   and how it answers, runs the FRU operations the harness hands it over
   fw_cfg, if any (the fault-link tests), then shuts the platform down.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>
