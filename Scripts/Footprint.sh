@@ -2,6 +2,7 @@
 # Footprint and cost report of TavriDxe: image and section sizes, the largest
 # stack frames and the deepest hook chain, heap use, and IPMI exchanges and
 # busy waits per boot on the emulated board. Figures only; nothing is timed.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

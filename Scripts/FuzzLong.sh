@@ -8,6 +8,7 @@
 #
 # ASan's quarantine of freed memory is held to 16 MiB, so that what the
 # resident memory shows is the targets' own use, not the quarantine filling.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-10000000}"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # add_efi_image(<name>
 #   SUBSYSTEM <efi_application|efi_boot_service_driver>
 #   ENTRY <symbol>

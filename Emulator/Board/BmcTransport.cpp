@@ -6,6 +6,7 @@
 
 #include "BmcTransport.h"
 #include "EmulatedBmc.h"
+#include "ShapeCheck.h"
 #include "Core/FirmwareAssert.h"
 
 #include <cstring>
@@ -27,6 +28,11 @@ Owners ()
   return Table;
 }
 
+//
+// The call as the driver makes it (IPMI_SEND_ANY_SHAPE): the whole request
+// size slot and the 32-bit response size object are checked, then only
+// their low bytes are used, as a transport of this shape uses them.
+//
 EFI_STATUS EFIAPI
 TransportSend (
   IPMI_TRANSPORT_PROTOCOL  *This,
@@ -34,9 +40,9 @@ TransportSend (
   UINT8                    Lun,
   UINT8                    Command,
   UINT8                    *CommandData,
-  UINT8                    CommandDataSize,
+  UINTN                    CommandDataSlot,
   UINT8                    *ResponseData,
-  UINT8                    *ResponseDataSize
+  UINT32                   *ResponseDataSize
   )
 {
   auto  Owner = Owners ().find (This);
@@ -45,7 +51,17 @@ TransportSend (
     FirmwareAssert ("IPMI transport called through an interface no BMC owns");
   }
 
-  return Owner->second->Send (This, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+  CheckCallShape ("IPMI transport (one-byte sizes)", CommandDataSlot, ResponseDataSize);
+  return Owner->second->Send (
+                          This,
+                          NetFunction,
+                          Lun,
+                          Command,
+                          CommandData,
+                          static_cast<UINT8>(CommandDataSlot),
+                          ResponseData,
+                          reinterpret_cast<UINT8 *>(ResponseDataSize)
+                          );
 }
 
 }  // namespace
@@ -54,7 +70,7 @@ BmcTransport::BmcTransport (EmulatedBmc &Bmc)
   : mBmc (Bmc)
 {
   mInterface.Revision        = 0x0000000100000000ULL;
-  mInterface.SendIpmiCommand = TransportSend;
+  mInterface.SendIpmiCommand = reinterpret_cast<IPMI_SEND_COMMAND>(TransportSend);
   Owners ()[&mInterface]     = this;
 }
 
@@ -95,6 +111,7 @@ BmcTransport::Send (
     }
 
     *ResponseDataSize = static_cast<UINT8>(Response->size ());
+    PoisonPastReply (ResponseData, *ResponseDataSize, Call.Capacity);
   }
 
   return Status;

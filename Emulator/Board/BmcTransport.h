@@ -5,8 +5,15 @@
   The transport owns its interface and hands every exchange to the BMC it
   was built with. A call through an interface no transport owns (a copy, or
   one that outlived its board) stops the processor, as a transport's
-  signature check would. Another shape of the protocol is one more class
-  like this one, handing its calls to the same BMC.
+  signature check would. The other published shape is BmcTransport2,
+  handing its calls to the same BMC.
+
+  Its entry point takes the call as IPMI_SEND_ANY_SHAPE does, so that it can
+  check what a one-byte transport never reads (ShapeCheck.h): the request
+  size slot above its low byte and the three bytes of the response size
+  object above the capacity. It reads and writes only the low byte of each,
+  as a transport of this shape does, and poisons the response area past the
+  reply it reports.
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/

@@ -6,6 +6,7 @@
 
 #include "BootRunner.h"
 #include "BmcTransport.h"
+#include "BmcTransport2.h"
 #include "TavriDxeImage.h"
 #include "Core/EventEngine.h"
 #include "Core/FirmwareAssert.h"
@@ -90,7 +91,12 @@ BootRunner::RunBoot (const BootScript &Script)
                  EntryStatus = mParts.Driver.Functions ().EntryPoint (mParts.Driver.Image ().Handle (), mParts.Tables.SystemTable ());
                  mParts.Trace.Record ("EntryPointReturned", StatusName (EntryStatus), 0, 0, EntryStatus);
                  if (Script.InstallIpmiTransport) {
-                   VOID  *Interface = (Script.IpmiTransport != nullptr) ? Script.IpmiTransport : mParts.Transport.Interface ();
+                   VOID  *Interface = Script.IpmiTransport;
+                   if (Interface == nullptr) {
+                     Interface = (Script.Shape == TransportShape::Transport2) ? static_cast<VOID *>(mParts.Transport2.Interface ())
+                                                                              : static_cast<VOID *>(mParts.Transport.Interface ());
+                   }
+
                    mParts.Protocols.Install (gIpmiTransportProtocolGuid, Interface, nullptr);
                  }
 

@@ -28,6 +28,7 @@ class ProtocolDatabase;
 class EventEngine;
 class TavriDxeImage;
 class BmcTransport;
+class BmcTransport2;
 
 ///
 /// Why a boot ended.
@@ -41,11 +42,21 @@ enum class BootEnd {
 std::string BootEndName (BootEnd End);
 
 ///
+/// Which of the board's IPMI transports a boot installs under the transport
+/// GUID: one-byte sizes (BmcTransport) or IPMI_TRANSPORT2 (BmcTransport2).
+///
+enum class TransportShape {
+  OneByteSizes,
+  Transport2,
+};
+
+///
 /// What the firmware does around the driver in one boot.
 ///
 struct BootScript {
   bool                                InstallIpmiTransport = true;    ///< after the driver's entry point
-  VOID                                *IpmiTransport = nullptr;       ///< the interface installed; nullptr: the board's transport
+  VOID                                *IpmiTransport = nullptr;       ///< the interface installed; nullptr: the board's transport of Shape
+  TransportShape                      Shape = TransportShape::OneByteSizes;
   bool                                InstallTriggerProtocol = false;  ///< after the IPMI transport
   bool                                SignalReadyToBoot = true;       ///< last
   std::function<void ()>              BeforeEntry;                    ///< platform work before the driver loads
@@ -72,7 +83,8 @@ public:
     ProtocolDatabase        &Protocols;
     EventEngine             &Events;
     TavriDxeImage           &Driver;
-    BmcTransport            &Transport;       ///< installed unless the script names another interface
+    BmcTransport            &Transport;       ///< installed for TransportShape::OneByteSizes
+    BmcTransport2           &Transport2;      ///< installed for TransportShape::Transport2
     std::function<void ()>  StartBoot;        ///< what the board does to start a new boot
   };
 

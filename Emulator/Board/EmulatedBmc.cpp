@@ -213,7 +213,7 @@ EmulatedBmc::Exchange (
     Status = Fault.Status;
   } else {
     Serve (Call.NetFunction, Call.Command, Call.Data, Call.DataSize, HaveFault ? &Fault : nullptr, mReply);
-    if (mReply.size () > Call.Capacity) {
+    if (mReply.size () > Call.Capacity + Call.Slack) {
       Status = EFI_BUFFER_TOO_SMALL;
       mReply.clear ();
     } else {

@@ -71,6 +71,7 @@ struct IpmiCall {
   const UINT8  *Data = nullptr;
   size_t        DataSize = 0;
   size_t        Capacity = 0;         ///< response bytes the caller has room for
+  size_t        Slack = 0;            ///< bytes past Capacity the transport stores too
 };
 
 class EmulatedBmc {
@@ -109,7 +110,7 @@ public:
   ///
   /// Serve one exchange: count it, take the fault that applies (an invalid
   /// call takes one too), answer and record it. A reply longer than the
-  /// capacity is EFI_BUFFER_TOO_SMALL. *Response is the reply the transport
+  /// capacity and the transport's slack is EFI_BUFFER_TOO_SMALL. *Response is the reply the transport
   /// delivers (possibly empty), or nullptr when it delivers none.
   ///
   EFI_STATUS   Exchange (const IpmiCall &Call, const Bytes **Response);

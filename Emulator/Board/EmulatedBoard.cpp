@@ -17,8 +17,9 @@ EmulatedBoard::EmulatedBoard (const std::string &ModulePath)
     Chip (Trace, [this](UINT8 Value) { Runner.EndBootByReset (BootEnd::ResetByPortCf9, Value); }),
     Bmc (Trace),
     Transport (Bmc),
+    Transport2 (Bmc),
     Driver (ModulePath),
-    Runner ({ Trace, Tables, Protocols, Events, Driver, Transport, [this]() { ResetPlatformState (); } }),
+    Runner ({ Trace, Tables, Protocols, Events, Driver, Transport, Transport2, [this]() { ResetPlatformState (); } }),
     mHostCpu (Cpu, Chip)
 {
   ResetPlatformState ();

@@ -6,7 +6,8 @@
   What any UEFI firmware provides (Emulator/Core): the trace, the fault plan,
   events and TPL, the protocol database, the variable store and the firmware
   tables. What this board is (Emulator/Board): the processor, the chipset,
-  the BMC and its IPMI transport, the TavriDxe image and the boot runner.
+  the BMC and its IPMI transports of both
+  shapes, the TavriDxe image and the boot runner.
   Tests reach each piece by name (Board.Variables.Put (...),
   Board.Runner.RunBoot (), Board.Driver.Functions ().ProbeFruRead ()).
 
@@ -22,6 +23,7 @@
 #define EMULATED_BOARD_H_
 
 #include "BmcTransport.h"
+#include "BmcTransport2.h"
 #include "BootRunner.h"
 #include "Chipset.h"
 #include "EmulatedBmc.h"
@@ -66,7 +68,8 @@ public:
   Processor         Cpu;
   Chipset           Chip;
   EmulatedBmc       Bmc;
-  BmcTransport      Transport;
+  BmcTransport      Transport;    ///< one-byte sizes: installed unless a boot script asks for another
+  BmcTransport2     Transport2;   ///< IPMI_TRANSPORT2: installed by BootScript::Shape = TransportShape::Transport2
   TavriDxeImage     Driver;     ///< the driver as the current boot loaded it
   BootRunner        Runner;
 

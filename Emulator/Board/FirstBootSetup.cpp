@@ -13,12 +13,12 @@
 #include <Guid/IioSourceHob.h>
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
+#include <Library/TavriBaseLib.h>
 
 namespace Emu {
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 }
 
@@ -34,11 +34,11 @@ SeedFirstBoot (Processor &Cpu, VariableStore &Variables, FirmwareTables &Tables,
   }
 
   Pm[87] = 14;
-  Variables.Put (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
+  Variables.Put (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Pm);
 
   Bytes  Iio (SOCKET_IIO_CONFIG_SIZE, IioFill);
   Iio[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
-  Variables.Put (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
+  Variables.Put (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Iio);
 
   Bytes  Hob (IIO_SOURCE_HOB_MIN_DATA_SIZE);
   for (size_t Index = 0; Index < Hob.size (); Index++) {

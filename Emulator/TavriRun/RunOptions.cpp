@@ -1,5 +1,7 @@
 /** @file
   TavriRun's command line and the files it names.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "RunOptions.h"
@@ -17,12 +19,12 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <Library/TavriBaseLib.h>
 
 namespace TavriRun {
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINT32  KNOWN_ATTRIBUTES = 0x7F;
 
 ///
@@ -150,7 +152,7 @@ ParseVariable (const std::string &Arg, Options &Out, std::string &Error)
       return false;
     }
 
-    Var.Attributes = NV_BS_RT;
+    Var.Attributes = TAVRI_VARIABLE_NV_BS_RT;
     Var.Data       = Raw;
   }
 
@@ -164,7 +166,7 @@ const char *
 Usage ()
 {
   return "usage: TavriRun [--quiet] [--fru FILE[@ID]]... [--var NAME=FILE]... [--hob FILE]\n"
-         "                [--busy N] [--boots N] [--revision 0xHEX]\n"
+         "                [--busy N] [--boots N] [--revision 0xHEX] [--transport 1|2]\n"
          "  --fru FILE[@ID]   FRU device ID's image (device 0 without @ID), 1 to 65,536 bytes\n"
          "  --var NAME=FILE   SocketPowerManagementConfig or SocketIioConfig: the raw data, or an\n"
          "                    efivarfs file (named NAME-GUID: 4 attribute bytes, then the data)\n"
@@ -172,6 +174,8 @@ Usage ()
          "  --busy N          the BMC answers busy N times before serving (default 1)\n"
          "  --boots N         boot at most N times, until a boot completes (default 4)\n"
          "  --revision 0xHEX  the system table's revision (default 0x00020046)\n"
+         "  --transport 1|2   the IPMI transport's shape: 1 one-byte sizes (default), 2 IPMI_TRANSPORT2\n"
+         "                    (32-bit sizes; any completion code but 0x00 is EFI_DEVICE_ERROR)\n"
          "  --quiet           print the summary of each boot only\n"
          "Whatever is not given is a typical first boot: preset 1 not in force, the IIO import on.\n";
 }
@@ -193,7 +197,7 @@ Parse (int Argc, char **Argv, std::string &Error)
       continue;
     }
 
-    static const char *const  Valued[] = { "--fru", "--var", "--hob", "--busy", "--boots", "--revision" };
+    static const char *const  Valued[] = { "--fru", "--var", "--hob", "--busy", "--boots", "--revision", "--transport" };
     if (std::find (std::begin (Valued), std::end (Valued), Arg) == std::end (Valued)) {
       Error = "unknown option '" + Arg + "' (--help lists them)";
       return std::nullopt;
@@ -228,6 +232,10 @@ Parse (int Argc, char **Argv, std::string &Error)
       Good = ParseNumber (Value, 100, Number) && (Number >= 1);
       Out.Boots = static_cast<unsigned>(Number);
       Error = Good ? Error : "--boots takes a count from 1 to 100, not '" + Value + "'";
+    } else if (Arg == "--transport") {
+      Good = (Value == "1") || (Value == "2");
+      Out.Transport = (Value == "2") ? 2 : 1;
+      Error = Good ? Error : "--transport takes 1 or 2, not '" + Value + "'";
     } else {
       Good = (Value.rfind ("0x", 0) == 0 || Value.rfind ("0X", 0) == 0) && ParseNumber (Value, 0xFFFFFFFFull, Number);
       Out.Revision = static_cast<UINT32>(Number);

@@ -2,6 +2,8 @@
   TavriRun's command line and the board team's files it names: FRU device
   images, setup variables (raw, or as efivarfs keeps them) and the IIO source
   HOB's data. Every problem with them is one line of text, never a crash.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef TAVRI_RUN_OPTIONS_H_
@@ -34,6 +36,7 @@ struct Options {
   unsigned                    Busy = 1;       ///< busy replies before the first command is served
   unsigned                    Boots = 4;      ///< at most this many boots
   std::optional<UINT32>       Revision;
+  unsigned                    Transport = 1;  ///< 1: one-byte sizes; 2: IPMI_TRANSPORT2
 };
 
 ///

@@ -10,6 +10,8 @@
   access protocol it left reads FRU device 0; 1 when a boot ended otherwise;
   2 on a bad command line or file (one line saying which). TavriRun --help
   lists the options.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "BootStory.h"
@@ -117,7 +119,13 @@ main (int argc, char **argv)
   SetUpBoard (Board, *Opts);
 
   std::printf ("TavriDxe on the emulated board (driver image %s)\n\n", Board.Driver.Image ().ModulePath ().c_str ());
-  auto  Boots = Board.Runner.RunBoots (BootScript (), Opts->Boots);
+  BootScript  Script;
+  Script.Shape = (Opts->Transport == 2) ? TransportShape::Transport2 : TransportShape::OneByteSizes;
+  if (Opts->Transport == 2) {
+    std::printf ("IPMI transport: IPMI_TRANSPORT2 (32-bit sizes)\n\n");
+  }
+
+  auto  Boots = Board.Runner.RunBoots (Script, Opts->Boots);
   bool  AsExpected = !Boots.empty () && (Boots.back ().End == BootEnd::Completed);
   for (const BootRecord &Boot : Boots) {
     std::printf ("Boot %u: %s", Boot.Number, BootEndName (Boot.End).c_str ());

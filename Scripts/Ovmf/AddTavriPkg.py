@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Put TavriPkg into OvmfPkgX64's platform description and flash layout.
 
 DSC: TavriBaseLib and FruFormatLib as library classes, and a [Components]

@@ -1,5 +1,7 @@
 /** @file
   Everything a UEFI driver of this project needs from the UEFI specification.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef UEFI_H_

@@ -462,7 +462,7 @@ AddBaseboard (
 }  // namespace
 
 static_assert (FRU_SMBIOS_MAP_COUNT <= 32, "SMBIOS_UPDATE_RESULT.Changed has a bit per map entry");
-static_assert (4 * (SMBIOS_STRING_MAX_LENGTH + 1) + OFFSET_OF (SMBIOS_TABLE_TYPE2, ContainedObjectHandles) + 1 <=
+static_assert (UINTN (4) * (SMBIOS_STRING_MAX_LENGTH + 1) + OFFSET_OF (SMBIOS_TABLE_TYPE2, ContainedObjectHandles) + 1 <=
                SMBIOS_UPDATE_RECORD_MAX, "a new baseboard structure fits");
 
 VOID

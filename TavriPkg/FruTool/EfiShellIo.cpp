@@ -1,5 +1,7 @@
 /** @file
   Console lines and whole-file reads and writes through the shell protocol.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "EfiShellIo.h"

@@ -1,6 +1,8 @@
 /** @file
   What FruTool.efi needs from the UEFI shell and the console: its arguments,
   printing a line, and reading and writing whole files by shell path.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EFI_SHELL_IO_H_

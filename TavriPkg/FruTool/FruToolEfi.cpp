@@ -21,6 +21,8 @@
   DEV is the FRU device ID (default 0). The exit status, which the shell keeps
   in %lasterror%, is EFI_SUCCESS when the command did its job and the image
   passed every check, and an error status otherwise.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>

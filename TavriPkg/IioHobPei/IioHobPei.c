@@ -2,6 +2,8 @@
   Test PEIM: builds the IIO source HOB the way a platform's PEI phase leaves
   it for DXE. Data byte i holds (i * 7 + 0x5A) mod 256, so that every byte the
   IIO import copies can be checked against where it came from.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <PiPei.h>

@@ -1,6 +1,8 @@
 /** @file
   Leaves the boot marker 0x55 in byte 0x81 of the extended CMOS bank, behind
   index port 0x72 and data port 0x73.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "TavriDxe.h"

@@ -2,6 +2,8 @@
   Copies the per-socket IIO values of sockets 0 and 1 from the IIO source HOB
   into SocketIioConfig when the variable's import switch is 1, and stores the
   variable again on every boot that does so.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "TavriDxe.h"

@@ -2,6 +2,8 @@
   Keeps the power-management preset named by SocketPowerManagementConfig's
   selector in force. When any of the preset's nine bytes differ, the hook
   stores the preset and resets the platform; the next boot finds it in force.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "TavriDxe.h"

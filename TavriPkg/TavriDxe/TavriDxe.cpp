@@ -6,6 +6,8 @@
   platform's IPMI transport protocol is installed, the boot list at
   ready-to-boot and when the boot-hook trigger protocol is installed. Every
   change the driver makes to the platform is made by a hook.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "TavriDxe.h"

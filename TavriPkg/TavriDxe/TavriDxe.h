@@ -1,6 +1,8 @@
 /** @file
   Module-wide declarations of the TavriDxe driver: the hook list types, the
   module globals and every function the hook lists call.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef TAVRI_DXE_H_

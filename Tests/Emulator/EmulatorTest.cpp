@@ -181,9 +181,9 @@ TEST (EmulatedBoardDeathTest, OnlyOneBoardIsLiveAndATransportServesOnlyItsOwnBmc
 
   EmulatedBoard  Second;
   UINT8          Request[4] = { 0, 0, 0, 1 };
-  UINT8          Response[8];
-  UINT8          ResponseSize = sizeof (Response);
-  EXPECT_DEATH (Stale.SendIpmiCommand (&Stale, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &ResponseSize), "no BMC owns");
+  UINT8          Response[8 + IPMI_RESPONSE_SLACK];
+  UINT32         ResponseSize = 8;
+  EXPECT_DEATH (IpmiSendAnyShape (&Stale, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &ResponseSize), "no BMC owns");
   EXPECT_TRUE (Second.Bmc.Requests ().empty ());
 }
 
@@ -333,16 +333,16 @@ TEST (EmulatedBoard, BmcExchangeFaultHitsTheNthExchangeOnly) {
   EmulatedBoard            Board;
   IPMI_TRANSPORT_PROTOCOL  *Transport = Board.Transport.Interface ();
   UINT8                    Request[4] = { 0, 0, 0, 1 };
-  UINT8                    Response[8];
-  UINT8                    Size;
+  UINT8                    Response[8 + IPMI_RESPONSE_SLACK];
+  UINT32                   Size;
   BmcFault                 Busy;
 
   Board.Bmc.SetFruDevice (0, Bytes (16, 0x42));
   Busy.Value = 0x81;
   Board.Bmc.FailExchange (2, Busy);
   for (UINT8 Expected : { 0x00, 0x81, 0x00 }) {
-    Size = sizeof (Response);
-    EXPECT_EQ (Transport->SendIpmiCommand (Transport, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &Size), EFI_SUCCESS);
+    Size = 8;
+    EXPECT_EQ (IpmiSendAnyShape (Transport, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, Request, 4, Response, &Size), EFI_SUCCESS);
     EXPECT_EQ (Response[0], Expected);
   }
 

@@ -58,6 +58,12 @@ with tempfile.TemporaryDirectory() as work:
     expect("board data: efivarfs attributes kept", "SocketIioConfig: 22247 bytes, attributes 0x7" in out, out)
     expect("board data: FRU device 0 read", "0000  00 01 02 03" in out, out)
 
+    # The other transport shape: the BMC's busy reply is the transport's
+    # EFI_DEVICE_ERROR at once, no wait; the boots still complete.
+    code, out, err = run("--transport", "2", "--busy", "1")
+    expect("transport 2", code == 0 and "IPMI transport: IPMI_TRANSPORT2" in out, f"exit {code}\n{out}{err}")
+    expect("transport 2: busy not waited out", "busy waits: 0 x 30 ms" in out and "busy waits: 1 x" not in out, out)
+
     # A run that does not reach a completed boot fails.
     code, out, err = run("--boots", "1")
     expect("one boot allowed", code == 1 and "Boot 1: reset through port 0xCF9" in out, f"exit {code}\n{out}")
@@ -84,6 +90,7 @@ with tempfile.TemporaryDirectory() as work:
         "busy not a number": (["--busy", "x"], "--busy takes"),
         "no boots": (["--boots", "0"], "--boots takes"),
         "revision not hex": (["--revision", "131072"], "--revision takes"),
+        "no such transport": (["--transport", "3"], "--transport takes"),
         "unknown option": (["--frobnicate"], "unknown option"),
         "option without value": (["--fru"], "--fru needs a value"),
     }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Compile-only check of our UEFI and PI definitions against EDK2's MdePkg.
 # Usage: CheckLayout.sh EDK2_SOURCE_DIR WORK_DIR
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 edk2=${1:?EDK2 source dir (Scripts/BuildFirmware.sh makes BUILD/firmware/edk2)}

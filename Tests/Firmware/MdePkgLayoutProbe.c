@@ -3,6 +3,8 @@
   #defines, the offsets, sizes and values that our own UEFI and PI
   definitions must match (the list is UefiLayout.def). LayoutCheck.cpp then
   compares ours with them at compile time.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <PiDxe.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """frutool against a decoder nobody here wrote: FreeIPMI's ipmi-fru, offline
 (--fru-file), over the corpus FruImages.py makes. Every field frutool prints
 must be printed by ipmi-fru with the same value, and the other way round; an

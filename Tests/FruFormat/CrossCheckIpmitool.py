@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """frutool against a second decoder nobody here wrote: ipmitool's `fru print`,
 reading FRU devices of OpenIPMI's BMC simulator over its LAN port. One
 ipmi_sim serves the whole corpus FruImages.py makes: case N is FRU device N,

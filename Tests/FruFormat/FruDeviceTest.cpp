@@ -3,6 +3,8 @@
   the emulated board: large writes in pieces the protocol carries whole,
   reading an image as far as its header names, and the failures a BMC can
   give (short device, write-protected offset, a write it drops).
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Board/EmulatedBoard.h>

@@ -3,6 +3,8 @@
   cut just after an area's first bytes, every date of the format's range
   against the C library's calendar, and the encodings set chooses at the
   edges of 6-bit ASCII, BCD plus and hex.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FruTestImages.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """What the FRU cross-checks share: frutool print read into fields, and the
 field-by-field comparison with a decoder nobody here wrote.
 

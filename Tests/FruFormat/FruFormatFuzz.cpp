@@ -13,6 +13,8 @@
 
   Make mode: a description that makes an image makes one that verifies and
   fits the buffer; a refused one leaves an error that prints.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruEdit.h>

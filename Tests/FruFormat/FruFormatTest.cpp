@@ -2,6 +2,8 @@
   The FRU format library: decoding of every encoding, the error each kind of
   damage gives (area and byte offset), the size a device read must reach,
   and setting a field (re-laid area, checksums, refusals).
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FruTestImages.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """FRU images for the tests: an encoder for each type/length encoding, area
 and record builders, and the corpus the cross-check runs through frutool and
 FreeIPMI (every area, every encoding, edge values, each checksum broken in

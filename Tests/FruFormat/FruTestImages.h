@@ -2,6 +2,8 @@
   FRU images built byte by byte for the format library's tests: info areas,
   multi-records and whole images with their checksums, and helpers that
   print, check and set over them.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_TEST_IMAGES_H_

@@ -26,13 +26,13 @@
 #include <sanitizer/asan_interface.h>
 
 #include <cstring>
+#include <Library/TavriBaseLib.h>
 
 using namespace Emu;
 
 namespace {
 
 constexpr size_t  HOB_BUFFER = 16384;
-constexpr UINT32  NV_BS_RT   = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 EmulatedBoard  *gBoard;
 UINT8          *gHobs;
@@ -113,11 +113,11 @@ LLVMFuzzerTestOneInput (const uint8_t *Data, size_t Size)
     Pm[PM_PRESET_SELECTOR_OFFSET] = Data[9] & 3;
   }
 
-  gBoard->Variables.Put (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, NV_BS_RT, Iio);
+  gBoard->Variables.Put (SOCKET_IIO_CONFIG_NAME, gSocketIioConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Iio);
   if (Pm.empty ()) {
     gBoard->Variables.Delete (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid);
   } else {
-    gBoard->Variables.Put (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, NV_BS_RT, Pm);
+    gBoard->Variables.Put (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Pm);
   }
 
   ASAN_UNPOISON_MEMORY_REGION (gHobs, HOB_BUFFER);

@@ -59,7 +59,9 @@ PROBE_COMMANDS = 16
 APP_READ_COMMANDS = 16
 
 
-def run(build, work, image, timeout):
+def run(build, work, image, timeout, bmc=None, extra=()):
+    """Boot the image; bmc is QEMU's BMC arguments (QEMU's own BMC serving
+    the board's FRU image when None), extra more QEMU arguments."""
     code = os.path.join(build, "firmware", IMAGES[image])
     if not os.path.exists(code):
         sys.exit("%s is missing: run Scripts/BuildFirmware.sh %s first" % (code, build))
@@ -68,8 +70,8 @@ def run(build, work, image, timeout):
     os.makedirs(os.path.join(esp, "EFI", "BOOT"))
     shutil.copy(os.path.join(build, "PlatformCheckApp.efi"), os.path.join(esp, "EFI", "BOOT", "BOOTX64.EFI"))
     fru = Fru.write_fru(os.path.join(work, "fru0.bin"), Fru.board_fru())
-    result = Q.boot(work, timeout, Q.qemu_bmc_args(fru), esp=esp, code=code,
-                    captures=dict(Q.CAPTURE_REPORT, **Q.CAPTURE_CMOS, **Q.CAPTURE_DEBUG))
+    result = Q.boot(work, timeout, Q.qemu_bmc_args(fru) if bmc is None else bmc, esp=esp, code=code,
+                    captures=dict(Q.CAPTURE_REPORT, **Q.CAPTURE_CMOS, **Q.CAPTURE_DEBUG), extra=extra)
     result.fru = Fru.board_fru()
     result.io = result.boots_by_cpu_reset()
     return result
@@ -100,7 +102,9 @@ def reset_before_kcs(boot):
     return boot["reset"] if boot["reset_before_kcs"] else None
 
 
-def check_normal(result, transport="KcsIpmiDxe"):
+def check_normal(result, transport="KcsIpmiDxe", app_ops_commands=0):
+    """The whole cycle; app_ops_commands is the number of IPMI commands the
+    harness's FRU operations add to boot 3."""
     c = C.Checks()
     want = c.want
     check_common(result, want)
@@ -122,9 +126,10 @@ def check_normal(result, transport="KcsIpmiDxe"):
         want(reset_before_kcs(io[1]) == 0x0E, "boot 2: no 0x0E to 0xCF9 before the first KCS write (%s)" % io[1]["reset_writes"], "boot 2: 0xCF9 <- 0x0E before any KCS write")
         want(commands(io[1]) == 0, "boot 2: %d IPMI commands before the reset" % commands(io[1]), "boot 2: no IPMI command before the reset")
         want(("InstallProtocolInterface: " + FRU_ACCESS_GUID) not in boots[1], "boot 2: hooks ran past the reset", "boot 2: no hook ran past the reset")
-        want(commands(io[2]) == PROBE_COMMANDS + APP_READ_COMMANDS,
-             "boot 3: %d IPMI commands, expected 16 + the app's 16 for its 256-byte read" % commands(io[2]),
-             "boot 3: the probe's 16 IPMI commands and the app's 16 for its 256-byte read")
+        ops = " + %d for the harness's FRU operations" % app_ops_commands if app_ops_commands else ""
+        want(commands(io[2]) == PROBE_COMMANDS + APP_READ_COMMANDS + app_ops_commands,
+             "boot 3: %d IPMI commands, expected 16 + the app's 16 for its 256-byte read%s" % (commands(io[2]), ops),
+             "boot 3: the probe's 16 IPMI commands and the app's 16 for its 256-byte read" + ops)
     want(result.data("p72") == b"\x81" * 6 and result.data("p73") == b"\x55" * 2,
          "CMOS marker: ports 0x72/0x73 saw %s / %s, expected the sequence in boots 1 and 3" % (result.data("p72").hex(), result.data("p73").hex()),
          "the CMOS marker written in boots 1 and 3")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # The firmware image must be a PE32+ EFI boot-service driver for x86-64 with
 # base relocations and no imports, linked at base 0, with a CodeView entry
 # naming TavriDxe.pdb (the name a DXE core's log prints).

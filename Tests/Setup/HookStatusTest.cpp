@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <Library/TavriBaseLib.h>
 
 using namespace Emu;
 
@@ -20,7 +21,6 @@ const EFI_GUID  IioGuid = { 0xDD84017E, 0x7F52, 0x48F9, { 0xB1, 0x6E, 0x50, 0xED
 const EFI_GUID  IioHob  = { 0x353BB17B, 0x74AC, 0x4895, { 0xB4, 0x61, 0x2C, 0x8C, 0x97, 0x68, 0x30, 0xE6 } };
 const EFI_GUID  FruGuid = { 0x6AF735B6, 0x7E0D, 0x41CF, { 0x84, 0x31, 0xD3, 0x2F, 0xB7, 0xAC, 0xC0, 0x23 } };
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINT32  BS_RT    = EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 const std::u16string  PmName  = u"SocketPowerManagementConfig";
@@ -119,14 +119,14 @@ TEST (HookStatus, PowerManagementPreset) {
     bool        Stores;
     bool        Resets;
   } Cases[] = {
-    { "no variable", false, 524, NV_BS_RT, nullptr, 0, EFI_NOT_FOUND, false, false },
-    { "523 bytes", true, 523, NV_BS_RT, nullptr, 0, EFI_BAD_BUFFER_SIZE, false, false },
-    { "525 bytes", true, 525, NV_BS_RT, nullptr, 0, EFI_BUFFER_TOO_SMALL, false, false },
-    { "GetVariable error", true, 524, NV_BS_RT, "GetVariable", EFI_DEVICE_ERROR, EFI_DEVICE_ERROR, false, false },
-    { "GetVariable warning goes on", true, 524, NV_BS_RT, "GetVariable", EFI_WARN_STALE_DATA, EFI_SUCCESS, true, true },
-    { "SetVariable error", true, 524, NV_BS_RT, "SetVariable", EFI_OUT_OF_RESOURCES, EFI_OUT_OF_RESOURCES, false, false },
+    { "no variable", false, 524, TAVRI_VARIABLE_NV_BS_RT, nullptr, 0, EFI_NOT_FOUND, false, false },
+    { "523 bytes", true, 523, TAVRI_VARIABLE_NV_BS_RT, nullptr, 0, EFI_BAD_BUFFER_SIZE, false, false },
+    { "525 bytes", true, 525, TAVRI_VARIABLE_NV_BS_RT, nullptr, 0, EFI_BUFFER_TOO_SMALL, false, false },
+    { "GetVariable error", true, 524, TAVRI_VARIABLE_NV_BS_RT, "GetVariable", EFI_DEVICE_ERROR, EFI_DEVICE_ERROR, false, false },
+    { "GetVariable warning goes on", true, 524, TAVRI_VARIABLE_NV_BS_RT, "GetVariable", EFI_WARN_STALE_DATA, EFI_SUCCESS, true, true },
+    { "SetVariable error", true, 524, TAVRI_VARIABLE_NV_BS_RT, "SetVariable", EFI_OUT_OF_RESOURCES, EFI_OUT_OF_RESOURCES, false, false },
     { "volatile variable", true, 524, BS_RT, nullptr, 0, EFI_UNSUPPORTED, false, false },
-    { "stored and reset", true, 524, NV_BS_RT, nullptr, 0, EFI_SUCCESS, true, true },
+    { "stored and reset", true, 524, TAVRI_VARIABLE_NV_BS_RT, nullptr, 0, EFI_SUCCESS, true, true },
   };
 
   for (const auto &Case : Cases) {
@@ -184,7 +184,7 @@ TEST (HookStatus, IioImport) {
   };
 
   for (const auto &Case : Cases) {
-    HookBench  Bench ([&Case](EmulatedBoard &Board) { Board.Variables.Put (IioName, IioGuid, NV_BS_RT, Case.Variable); });
+    HookBench  Bench ([&Case](EmulatedBoard &Board) { Board.Variables.Put (IioName, IioGuid, TAVRI_VARIABLE_NV_BS_RT, Case.Variable); });
     if (Case.Fail != nullptr) {
       Bench.Board.Faults.FailNext (Case.Fail, Case.Injected);
     }
@@ -217,7 +217,7 @@ TEST (HookStatus, IioImport) {
   for (const auto &List : Lists) {
     HookBench  Bench ([&List](EmulatedBoard &Board) {
       Board.SetHobList (List.Hobs);
-      Board.Variables.Put (IioName, IioGuid, NV_BS_RT, IioVariable (1));
+      Board.Variables.Put (IioName, IioGuid, TAVRI_VARIABLE_NV_BS_RT, IioVariable (1));
     });
     EXPECT_EQ (Bench.Call (&TavriDxeFunctions::ImportIioConfigFromHob), List.Expected) << List.Name;
     EXPECT_EQ (Bench.Stores (), (List.Expected == EFI_SUCCESS) ? 1u : 0u) << List.Name;
@@ -269,7 +269,7 @@ TEST (HookStatus, AFailingHookDoesNotStopTheList) {
   for (const char *Service : { "LocateProtocol:4A1D0E66-5271-4E22-83FE-90921B748213", "InstallProtocolInterface:6AF735B6-7E0D-41CF-8431-D32FB7ACC023" }) {
     EmulatedBoard  Board;
     BootScript     Script;
-    Board.Variables.Put (IioName, IioGuid, NV_BS_RT, IioVariable (1));
+    Board.Variables.Put (IioName, IioGuid, TAVRI_VARIABLE_NV_BS_RT, IioVariable (1));
     Board.SetHobList (HobListBuilder ().AddGuidHob (IioHob, Bytes (7229, 0x3C)).End ());
     Script.BeforeEntry = [&Board, Service]() { Board.Faults.FailNext (Service, EFI_OUT_OF_RESOURCES); };
     Board.Runner.RunBoot (Script);

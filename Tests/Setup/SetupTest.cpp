@@ -12,12 +12,12 @@
 #include <Guid/SocketPowerManagementConfig.h>
 
 #include <gtest/gtest.h>
+#include <Library/TavriBaseLib.h>
 
 using namespace Emu;
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 const std::u16string  PmName  = SOCKET_POWER_MANAGEMENT_CONFIG_NAME;
 const std::u16string  IioName = SOCKET_IIO_CONFIG_NAME;
@@ -56,7 +56,7 @@ TEST (PowerPreset, MismatchStoresThePresetResetsAndTheNextBootPasses) {
   Bytes          Stored = PmVariable (1, 1);
 
   Stored[87] = 14;
-  Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
+  Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Stored);
   auto  Boots = Board.Runner.RunBoots ();
 
   ASSERT_EQ (Boots.size (), 2u);
@@ -64,7 +64,7 @@ TEST (PowerPreset, MismatchStoresThePresetResetsAndTheNextBootPasses) {
   EXPECT_EQ (Boots[0].ResetValue, 0x0E);
   EXPECT_EQ (Boots[1].End, BootEnd::Completed);
   EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Data, PmVariable (1, 1));
-  EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Attributes, NV_BS_RT);
+  EXPECT_EQ (Board.Variables.Find (PmName, gSocketPowerManagementConfigGuid)->Attributes, TAVRI_VARIABLE_NV_BS_RT);
   EXPECT_EQ (Board.Trace.Count ("SetVariable", Boots[1].TraceBegin), 0u);
 
   //
@@ -101,7 +101,7 @@ TEST (PowerPreset, EachSelectorAndItsMismatches) {
       }
     }
 
-    Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
+    Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Stored);
     BootRecord  Boot = Board.Runner.RunBoot ();
     EXPECT_EQ (Boot.End, Case.Rewrites ? BootEnd::ResetByPortCf9 : BootEnd::Completed) << Case.Name;
     EXPECT_EQ (Board.Trace.Count ("SetVariable") > 0 && Board.Trace.Select ("SetVariable")[0].Detail.rfind ("SocketPower", 0) == 0, Case.Rewrites) << Case.Name;
@@ -127,7 +127,7 @@ TEST (PowerPreset, FailuresNeitherWriteNorReset) {
     EmulatedBoard  Board;
     Bytes          Stored = PmVariable (1, 0);
     Stored.resize (Case.Size, 0x33);
-    Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, Stored);
+    Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Stored);
     BootScript  Script;
     Script.BeforeEntry = [&Board, &Case]() {
       if (Case.Fail != nullptr) {
@@ -172,7 +172,7 @@ IioVariable (UINT8 Switch, size_t Size = SOCKET_IIO_CONFIG_SIZE)
 struct IioBoard {
   explicit IioBoard (const Bytes &Variable, const HobListBuilder &Hobs)
   {
-    Board.Variables.Put (IioName, gSocketIioConfigGuid, NV_BS_RT, Variable);
+    Board.Variables.Put (IioName, gSocketIioConfigGuid, TAVRI_VARIABLE_NV_BS_RT, Variable);
     Board.SetHobList (Hobs);
     Board.Runner.RunBoot ();
   }
@@ -202,7 +202,7 @@ TEST (IioImport, CopiesTheFourRangesOfBothSocketsAndNothingElse) {
     EXPECT_EQ (B.Stored ()[Untouched], 0xAB) << Untouched;
   }
 
-  EXPECT_EQ (B.Board.Variables.Find (IioName, gSocketIioConfigGuid)->Attributes, NV_BS_RT);
+  EXPECT_EQ (B.Board.Variables.Find (IioName, gSocketIioConfigGuid)->Attributes, TAVRI_VARIABLE_NV_BS_RT);
 }
 
 TEST (IioImport, SkippedRecordBytesNeverReachTheVariable) {
@@ -248,7 +248,7 @@ TEST (IioImport, RefusalsWriteNothing) {
   // No HOB list at all, and GetVariable with a warning.
   //
   EmulatedBoard  Board;
-  Board.Variables.Put (IioName, gSocketIioConfigGuid, NV_BS_RT, IioVariable (1));
+  Board.Variables.Put (IioName, gSocketIioConfigGuid, TAVRI_VARIABLE_NV_BS_RT, IioVariable (1));
   Board.Runner.RunBoot ();
   EXPECT_EQ (Board.Trace.Count ("SetVariable"), 0u);
 
@@ -287,8 +287,8 @@ TEST (IpmiReadyList, AllFiveHooksRunInOrder) {
   EmulatedBoard  Board;
 
   Board.Bmc.SetFruDevice (0, Bytes (256, 1));
-  Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, NV_BS_RT, PmVariable (0, 0));
-  Board.Variables.Put (IioName, gSocketIioConfigGuid, NV_BS_RT, IioVariable (1));
+  Board.Variables.Put (PmName, gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, PmVariable (0, 0));
+  Board.Variables.Put (IioName, gSocketIioConfigGuid, TAVRI_VARIABLE_NV_BS_RT, IioVariable (1));
   Board.SetHobList (HobListBuilder ().AddGuidHob (gIioSourceHobGuid, IioHobData ()).End ());
   Board.Runner.RunBoot ();
 

@@ -104,18 +104,19 @@ Prepare (EmulatedBoard &Board)
 }
 
 BootScript
-Script ()
+Script (TransportShape Shape)
 {
   BootScript  Boot;
 
   Boot.InstallTriggerProtocol = true;
+  Boot.Shape                  = Shape;
   return Boot;
 }
 
 std::vector<BootRecord>
-RunToCompletion (EmulatedBoard &Board)
+RunToCompletion (EmulatedBoard &Board, TransportShape Shape)
 {
-  return Board.Runner.RunBoots (Script (), 4);
+  return Board.Runner.RunBoots (Script (Shape), 4);
 }
 
 std::vector<std::string>

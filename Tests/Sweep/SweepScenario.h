@@ -6,7 +6,8 @@
   (so boot 1 stores it and resets), the IIO import switched on with an IIO
   source HOB, a BMC with FRU device 0, the trigger protocol installed and
   ready-to-boot signalled. A clean run is two boots: a preset reset, then a
-  boot that goes on to the OS loader.
+  boot that goes on to the OS loader. The IPMI transport installed is the
+  board's transport of either shape.
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
@@ -41,12 +42,12 @@ std::string Describe (const Outcome &State);
 /// Put the scenario's data on a fresh board.
 ///
 void                    Prepare (Emu::EmulatedBoard &Board);
-Emu::BootScript         Script ();
+Emu::BootScript         Script (Emu::TransportShape Shape);
 
 ///
 /// Boot until a boot completes (at most four boots).
 ///
-std::vector<Emu::BootRecord>  RunToCompletion (Emu::EmulatedBoard &Board);
+std::vector<Emu::BootRecord>  RunToCompletion (Emu::EmulatedBoard &Board, Emu::TransportShape Shape);
 
 ///
 /// Every broken rule in the trace of these boots, one line each:

@@ -1,5 +1,7 @@
 /** @file
   Event groups of the UEFI specification that this project joins or signals.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef EVENT_GROUP_GUID_H_

@@ -1,6 +1,8 @@
 /** @file
   The UEFI global variables the deployment apps read and write: SecureBoot,
   Driver#### and DriverOrder, and the load option layout of Driver####.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef GLOBAL_VARIABLE_GUID_H_

@@ -1,5 +1,7 @@
 /** @file
   GUID of the configuration-table entry that holds the start of the HOB list.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef HOB_LIST_GUID_H_

@@ -1,6 +1,8 @@
 /** @file
   Hand-off block (HOB) headers of the PI specification, as far as a DXE driver
   walks the HOB list.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef PI_HOB_H_

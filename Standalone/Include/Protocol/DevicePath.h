@@ -2,6 +2,8 @@
   Device paths as far as the deployment apps build and read them: the node
   header, the end node, and the two media nodes that name a file on a file
   system and a file in a firmware volume.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef DEVICE_PATH_PROTOCOL_H_

@@ -1,5 +1,7 @@
 /** @file
   The loaded image protocol, installed by LoadImage on every image handle.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef LOADED_IMAGE_PROTOCOL_H_

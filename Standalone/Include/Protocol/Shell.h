@@ -3,6 +3,8 @@
   writes files by shell path (fs0:\dir\name, or relative to the current
   directory). Every slot is listed in order; the ones not called are opaque
   pointers, and the offsets of those called are pinned below.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef SHELL_PROTOCOL_H_

@@ -2,6 +2,8 @@
   The UEFI Shell's parameters protocol: installed by the shell on the image
   handle of every application it starts, it carries the command line split
   into arguments and the shell's standard file handles.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef SHELL_PARAMETERS_PROTOCOL_H_

@@ -4,6 +4,8 @@
   These are the x86-64 definitions of the UEFI specification, shared by the
   firmware image and the host build. Both builds use the Microsoft x64 calling
   convention for every function that crosses the firmware interface.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef UEFI_BASE_TYPE_H_

@@ -4,6 +4,8 @@
   Every table lists all of its slots in the order the UEFI specification gives
   them, so that the offsets the firmware uses are the offsets compiled here. The
   static_asserts at the end pin every offset this project calls through.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef UEFI_TABLES_H_

@@ -5,6 +5,8 @@
   move the stack pointer.
 
   There is no C runtime in the image; these are the whole of it.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi/UefiBaseType.h>

@@ -17,6 +17,8 @@
   Exit status: 0 when the image passes every check (and the change was
   made), 1 when it does not, 2 for a usage error, 3 when a file cannot be
   read or written.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <cerrno>

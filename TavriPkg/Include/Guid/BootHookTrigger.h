@@ -1,6 +1,8 @@
 /** @file
   The boot-hook trigger protocol. It has no interface of its own: installing
   any interface under this GUID runs the driver's boot hook list.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef BOOT_HOOK_TRIGGER_GUID_H_

@@ -3,6 +3,8 @@
   records the IIO import reads from its data.
 
   Offsets count from the first data byte, 24 bytes after the start of the HOB.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef IIO_SOURCE_HOB_H_

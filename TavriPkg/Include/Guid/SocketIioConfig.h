@@ -1,6 +1,8 @@
 /** @file
   The SocketIioConfig setup variable and the map by which the IIO import fills
   it from the IIO source HOB.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef SOCKET_IIO_CONFIG_H_

@@ -2,6 +2,8 @@
   The SocketPowerManagementConfig setup variable, as far as the power-management
   preset touches it: its name, vendor GUID and size, the selector byte and the
   nine bytes each preset fixes.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef SOCKET_POWER_MANAGEMENT_CONFIG_H_

@@ -1,6 +1,8 @@
 /** @file
   IPMI Read FRU Data and Write FRU Data (Storage network function), as the
   IPMI specification gives them. Multi-byte fields are little-endian.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef IPMI_FRU_H_

@@ -3,6 +3,8 @@
   in pieces the protocol carries whole, with every returned count checked,
   the read of a whole FRU image as far as its header names bytes, and a
   write that reads back and compares.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_DEVICE_H_

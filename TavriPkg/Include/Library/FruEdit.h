@@ -4,6 +4,8 @@
   content fits, grows into free bytes after it, and otherwise the areas after
   it (the multi-record area whole, byte for byte) move up in 8-byte units
   with the common header rewritten. Refused only when the data has no room.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_EDIT_H_

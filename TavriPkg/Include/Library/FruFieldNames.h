@@ -1,6 +1,8 @@
 /** @file
   The names every FRU tool command uses for a field: `board.serial`,
   `chassis.type`, `product.custom2` and so on, as `print` shows them.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_FIELD_NAMES_H_

@@ -7,6 +7,8 @@
   bytes given before it is used. The same sources build into FruTool.efi (no
   C library, no heap) and into the host command, so nothing here allocates,
   throws or calls the C library.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_FORMAT_H_

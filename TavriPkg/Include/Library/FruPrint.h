@@ -2,6 +2,8 @@
   The read-only commands over a FRU image in memory: print (every field as
   `name: value`), verify (header, areas and checksums) and a hex dump, and
   the message for each FRU_ERROR. Shared by FruTool.efi and frutool.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_PRINT_H_

@@ -2,6 +2,8 @@
   Text for the FRU tools without a C library: a bounded line buffer, the
   callback that prints a finished line, and the few string helpers the
   commands need. Both front ends print through FRU_OUTPUT.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_TEXT_H_

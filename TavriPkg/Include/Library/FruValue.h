@@ -1,6 +1,8 @@
 /** @file
   Field values of the FRU format as text and back: the four type/length
   encodings, the board's manufacturing date and the chassis type.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_VALUE_H_

@@ -11,6 +11,12 @@
 
 #include <PiDxe.h>
 
+///
+/// Non-volatile, with boot service and runtime access: the attributes of the
+/// platform's setup variables and of load options.
+///
+#define TAVRI_VARIABLE_NV_BS_RT  (EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS)
+
 #ifdef __cplusplus
 extern "C" {
 #endif

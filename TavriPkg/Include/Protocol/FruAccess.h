@@ -3,6 +3,8 @@
 
   The interface is two function pointers and nothing else; neither member takes
   a pointer to the interface.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_ACCESS_PROTOCOL_H_

@@ -2,6 +2,8 @@
   The platform's IPMI transport protocol, as the drivers of this project call
   it. The first member is a 64-bit field that callers do not read; the second
   sends one IPMI request and returns the response, completion code first.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef IPMI_TRANSPORT_PROTOCOL_H_
@@ -86,7 +88,8 @@ typedef EFI_STATUS (EFIAPI *IPMI_SEND_ANY_SHAPE)(
   );
 
 static_assert (sizeof (UINTN) == 8, "the request size fills its whole 8-byte argument slot");
-static_assert ((sizeof (UINT32) == 4) && (alignof (UINT32) == 4), "the response size object is 4 bytes, 4-byte aligned");
+static_assert (sizeof (UINT32) == 4, "the response size object is 4 bytes");
+static_assert (alignof (UINT32) == 4, "the response size object is 4-byte aligned");
 
 ///
 /// Every response area is this much larger than the capacity announced to the

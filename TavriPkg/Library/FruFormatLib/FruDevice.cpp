@@ -1,5 +1,7 @@
 /** @file
   Pieces, counts and read-back over the FRU access protocol.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruDevice.h>

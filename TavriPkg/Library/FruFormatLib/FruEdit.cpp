@@ -1,5 +1,7 @@
 /** @file
   Re-laying an info area around one new field value.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruEdit.h>
@@ -143,8 +145,8 @@ PlaceArea (
     }
 
     for (UINTN Index = FruAreaInternal; Index < FruAreaCount; Index++) {
-      if ((Header->Start[Index] > Span->Start) && (Header->Start[Index] + Delta > 0xFF * 8)) {
-        return FruFail (Error, FruErrNoRoom, Area, Header->Start[Index] + Delta, 0xFF * 8);
+      if ((Header->Start[Index] > Span->Start) && (Header->Start[Index] + Delta > UINTN (0xFF) * 8)) {
+        return FruFail (Error, FruErrNoRoom, Area, Header->Start[Index] + Delta, UINTN (0xFF) * 8);
       }
     }
 

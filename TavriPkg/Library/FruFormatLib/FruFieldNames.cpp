@@ -1,5 +1,7 @@
 /** @file
   Field names of the chassis, board and product info areas.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruFieldNames.h>

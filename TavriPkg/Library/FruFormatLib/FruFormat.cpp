@@ -1,6 +1,8 @@
 /** @file
   Decoding and checking of a FRU image held in memory: the common header, the
   span and contents of each area, and the walk over fields and records.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruFormat.h>

@@ -1,5 +1,7 @@
 /** @file
   print, verify and dump over a FRU image in memory.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruPrint.h>

@@ -1,5 +1,7 @@
 /** @file
   Bounded line building, number parsing and string helpers for the FRU tools.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruText.h>

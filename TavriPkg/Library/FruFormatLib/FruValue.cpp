@@ -1,5 +1,7 @@
 /** @file
   Decoding and encoding of field values, dates and chassis types.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Library/FruValue.h>

@@ -7,6 +7,8 @@
   same way, so that no reply can hold a transfer in a loop. A short reply is
   not an error: the next command continues where it stopped. A read takes no
   more bytes than the reply carries, by the length the transport reports.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "../TavriDxe.h"

@@ -4,6 +4,8 @@
   The counter runs at the maximum non-turbo ratio times 100 MHz; the ratio is
   bits 15:8 of MSR_PLATFORM_INFO. No firmware timer is used, so the wait works
   at TPL_CALLBACK and without interrupts.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "TscDelay.h"

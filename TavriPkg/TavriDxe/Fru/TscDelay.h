@@ -1,5 +1,7 @@
 /** @file
   The busy wait of the FRU transfers: a spin on the time-stamp counter.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef TSC_DELAY_H_

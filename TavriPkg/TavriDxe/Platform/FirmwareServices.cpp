@@ -6,6 +6,8 @@
   table in this one file. MdePkg declares the variable services with pointers
   to non-constant name, GUID and data, which they only read; the casts away
   from CONST are made here and nowhere else.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FirmwareServices.h"

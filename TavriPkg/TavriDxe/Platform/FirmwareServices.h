@@ -2,6 +2,8 @@
   The driver's path to the firmware: the saved table pointers and thin wrappers
   around the boot and runtime services it calls. Nothing else in the driver
   reads the firmware tables.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FIRMWARE_SERVICES_H_

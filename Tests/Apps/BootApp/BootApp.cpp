@@ -10,6 +10,8 @@
   ready-to-boot, reads both variables back, reads and writes FRU data through
   the FRU access protocol, runs the harness's list of FRU operations when it
   gave one (FruOps.cpp), reports on debug port 0xE9 and shuts down.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>
@@ -25,11 +27,11 @@
 #include <Library/BaseLib.h>
 #include "../Common/FruWriteCheck.h"
 #include <Library/TavriBaseLib.h>
-#include <Protocol/IpmiTransport.h>
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
 #include "FruOps.h"
+#include "../Common/EmbeddedDriver.h"
 
 extern "C" {
 extern CONST UINT8  TavriDxeImage[];
@@ -41,18 +43,8 @@ EFI_STATUS EFIAPI BootAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_SYSTEM_TA
 
 __asm__ (
   "  .section .rdata,\"dr\"\n"
-  "  .p2align 4\n"
-  "  .globl TavriDxeImage\n"
-  "TavriDxeImage:\n"
-  "  .incbin \"" TAVRI_DXE_EFI "\"\n"
-  "  .globl TavriDxeImageEnd\n"
-  "TavriDxeImageEnd:\n"
-  "  .p2align 4\n"
-  "  .globl KcsIpmiDxeImage\n"
-  "KcsIpmiDxeImage:\n"
-  "  .incbin \"" KCS_IPMI_DXE_EFI "\"\n"
-  "  .globl KcsIpmiDxeImageEnd\n"
-  "KcsIpmiDxeImageEnd:\n"
+  EMBEDDED_DRIVER (TavriDxeImage, TAVRI_DXE_EFI)
+  EMBEDDED_DRIVER (KcsIpmiDxeImage, KCS_IPMI_DXE_EFI)
   "  .text\n"
   );
 
@@ -122,20 +114,6 @@ PublishIioHob (VOID)
   End->HobLength = sizeof (EFI_HOB_GENERIC_HEADER);
   End->Reserved  = 0;
   return Bs->InstallConfigurationTable (&gEfiHobListGuid, Copy);
-}
-
-EFI_STATUS
-LoadAndStart (EFI_HANDLE Parent, CONST UINT8 *Image, CONST UINT8 *ImageEnd)
-{
-  EFI_HANDLE  Handle = NULL;
-  EFI_STATUS  Status;
-
-  Status = Bs->LoadImage (FALSE, Parent, NULL, const_cast<UINT8 *>(Image), static_cast<UINTN>(ImageEnd - Image), &Handle);
-  if (EFI_ERROR (Status)) {
-    return Status;
-  }
-
-  return Bs->StartImage (Handle, NULL, NULL);
 }
 
 /**
@@ -223,16 +201,7 @@ ReportAfterHooks (VOID)
   Put (" tsc=");
   PutDec (Ticks);
   Put ("\n");
-  for (UINTN Row = 0; Row < Size; Row += 16) {
-    Put ("TAVRI fru-data ");
-    PutHex (Row, 4);
-    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
-      Put (" ");
-      PutHex (Data[Row + Col], 2);
-    }
-
-    Put ("\n");
-  }
+  PutFruDataRows (Data, Size);
 
   //
   // The same 16 Read FRU Data commands sent straight through the transport,
@@ -316,11 +285,11 @@ BootAppEntryPoint (
   Put ("TAVRI ");
   PutStatus ("hob", PublishIioHob ());
   UINT64  T0 = AsmReadTsc ();
-  EFI_STATUS  Status = LoadAndStart (ImageHandle, TavriDxeImage, TavriDxeImageEnd);
+  EFI_STATUS  Status = LoadAndStartEmbedded (Bs, ImageHandle, TavriDxeImage, TavriDxeImageEnd);
   UINT64  T1 = AsmReadTsc ();
   PutStatus (" tavri-start", Status);
   Put ("\n");
-  Status = LoadAndStart (ImageHandle, KcsIpmiDxeImage, KcsIpmiDxeImageEnd);
+  Status = LoadAndStartEmbedded (Bs, ImageHandle, KcsIpmiDxeImage, KcsIpmiDxeImageEnd);
   UINT64  T2 = AsmReadTsc ();
   Put ("TAVRI ");
   PutStatus ("kcs-start", Status);

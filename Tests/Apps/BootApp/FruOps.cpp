@@ -7,6 +7,8 @@
 
   The status is the full 64-bit EFI_STATUS in hex, so that the harness checks
   the exact code.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FruOps.h"

@@ -2,6 +2,8 @@
   A list of FRU reads and writes handed to the boot app by the harness (the
   fw_cfg file "opt/tavri/fru-ops"), run through the FRU access protocol with
   the status, count and bytes of each reported.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef BOOT_APP_FRU_OPS_H_

@@ -3,6 +3,8 @@
   selector at 0x510 and a byte-wide data port at 0x511. Key 0 holds the
   signature "QEMU"; key 0x19 the file directory: a big-endian count, then
   64-byte entries (size, key, reserved, 56-byte name), all big-endian.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FwCfg.h"

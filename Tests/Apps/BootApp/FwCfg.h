@@ -1,6 +1,8 @@
 /** @file
   QEMU's firmware configuration device, read through its I/O ports: the
   harness hands the boot app named files with -fw_cfg.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef BOOT_APP_FW_CFG_H_

@@ -1,5 +1,7 @@
 /** @file
   The test apps' check of a FRU write that would run past offset 0xFFFF.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "FruWriteCheck.h"

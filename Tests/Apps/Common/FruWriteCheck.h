@@ -1,6 +1,8 @@
 /** @file
   The check the test apps make of the FRU access protocol's refusal of a
   write that would run past offset 0xFFFF.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef FRU_WRITE_CHECK_H_

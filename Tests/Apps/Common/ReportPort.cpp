@@ -1,9 +1,12 @@
 /** @file
   Reporting from the test apps on debug port 0xE9.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "ReportPort.h"
 #include <Library/IoLib.h>
+#include <Library/TavriBaseLib.h>
 
 namespace {
 
@@ -48,15 +51,17 @@ PutHex (
   IN UINTN   Digits
   )
 {
-  CHAR8  Text[17];
+  TAVRI_NUMBER_TEXT  Text;
 
-  Digits = (Digits > 16) ? 16 : Digits;
-  for (UINTN Index = 0; Index < Digits; Index++) {
-    Text[Digits - 1 - Index] = "0123456789ABCDEF"[(Value >> (4 * Index)) & 0xF];
+  //
+  // Exactly Digits digits: the value is cut to them, as a byte or a word is
+  // printed whatever the width of the type it came in.
+  //
+  if ((Digits > 0) && (Digits < 16)) {
+    Value &= (1ULL << (4 * Digits)) - 1;
   }
 
-  Text[Digits] = 0;
-  Put (Text);
+  Put (TavriHexText (Value, Digits, &Text));
 }
 
 VOID
@@ -64,16 +69,27 @@ PutDec (
   IN UINT64  Value
   )
 {
-  CHAR8  Text[21];
-  UINTN  At = sizeof (Text) - 1;
+  TAVRI_NUMBER_TEXT  Text;
 
-  Text[At] = 0;
-  do {
-    Text[--At] = static_cast<CHAR8>('0' + Value % 10);
-    Value /= 10;
-  } while (Value != 0);
+  Put (TavriDecimalText (Value, &Text));
+}
 
-  Put (&Text[At]);
+VOID
+PutFruDataRows (
+  IN CONST UINT8  *Data,
+  IN UINTN        Size
+  )
+{
+  for (UINTN Row = 0; Row < Size; Row += 16) {
+    Put ("TAVRI fru-data ");
+    PutHex (Row, 4);
+    for (UINTN Col = 0; (Col < 16) && (Row + Col < Size); Col++) {
+      Put (" ");
+      PutHex (Data[Row + Col], 2);
+    }
+
+    Put ("\n");
+  }
 }
 
 VOID

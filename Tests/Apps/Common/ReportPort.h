@@ -1,6 +1,8 @@
 /** @file
   Reporting from the test apps: text lines written to debug port 0xE9, which
   QEMU captures into a file, and echoed on the console when there is one.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef REPORT_PORT_H_
@@ -39,6 +41,16 @@ PutHex (
 VOID
 PutDec (
   IN UINT64  Value
+  );
+
+/**
+  Write bytes read from a FRU device as "TAVRI fru-data OFFSET B0 B1 ..." rows
+  of 16, the form the harness reads back.
+**/
+VOID
+PutFruDataRows (
+  IN CONST UINT8  *Data,
+  IN UINTN        Size
   );
 
 /**

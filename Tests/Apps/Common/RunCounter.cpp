@@ -1,5 +1,7 @@
 /** @file
   The run count of a test app.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "RunCounter.h"

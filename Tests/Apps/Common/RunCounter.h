@@ -1,6 +1,8 @@
 /** @file
   The test apps do one step per boot and tell boots apart by a count of their
   runs, kept in a non-volatile variable of their own.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef RUN_COUNTER_H_

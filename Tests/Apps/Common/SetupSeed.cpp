@@ -1,5 +1,7 @@
 /** @file
   Seeding of the setup variables by the test apps.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "SetupSeed.h"
@@ -7,10 +9,10 @@
 
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
+#include <Library/TavriBaseLib.h>
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 
 UINT8  mSeedPm[SOCKET_POWER_MANAGEMENT_CONFIG_SIZE];
 UINT8  mSeedIio[SOCKET_IIO_CONFIG_SIZE];
@@ -38,8 +40,8 @@ SeedSetupVariables (
 
   mSeedIio[IIO_HOB_IMPORT_SWITCH_OFFSET] = IIO_HOB_IMPORT_ENABLED;
   Put ("TAVRI seed ");
-  PutStatus ("pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, NV_BS_RT, sizeof (mSeedPm), mSeedPm));
-  PutStatus (" iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, NV_BS_RT, sizeof (mSeedIio), mSeedIio));
+  PutStatus ("pm", Rt->SetVariable (SOCKET_POWER_MANAGEMENT_CONFIG_NAME, &gSocketPowerManagementConfigGuid, TAVRI_VARIABLE_NV_BS_RT, sizeof (mSeedPm), mSeedPm));
+  PutStatus (" iio", Rt->SetVariable (SOCKET_IIO_CONFIG_NAME, &gSocketIioConfigGuid, TAVRI_VARIABLE_NV_BS_RT, sizeof (mSeedIio), mSeedIio));
   Put ("\n");
 }
 

@@ -4,6 +4,8 @@
   off the preset (14 instead of 15), so the preset is not in force, and
   SocketIioConfig with the IIO import switch on and every other byte 0; and
   the counts the apps report when they read the variables back.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef SETUP_SEED_H_

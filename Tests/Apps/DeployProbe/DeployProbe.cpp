@@ -3,6 +3,8 @@
   the shell after the driver was deployed, to see what the boot left behind.
   It loads nothing and changes nothing but what a FRU read does; it reports
   on debug port 0xE9 and the console and returns to the shell.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>

@@ -1,5 +1,7 @@
 /** @file
   Device paths of files next to an image, Driver#### and DriverOrder.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "LoadOption.h"
@@ -8,10 +10,10 @@
 #include <Protocol/LoadedImage.h>
 
 #include "ProbeOutput.h"
+#include <Library/TavriBaseLib.h>
 
 namespace {
 
-constexpr UINT32  NV_BS_RT = EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS;
 constexpr UINTN   MAX_DESCRIPTION_CHARS = 64;
 constexpr UINTN   MAX_DEVICE_NODES      = 32;
 
@@ -146,7 +148,7 @@ WriteDriverOption (
     Name[9 - Index] = static_cast<CHAR16>("0123456789ABCDEF"[(Number >> (4 * Index)) & 0xF]);
   }
 
-  return gProbeRt->SetVariable (Name, &gEfiGlobalVariableGuid, NV_BS_RT, LOAD_OPTION_DESCRIPTION_OFFSET + DescriptionBytes + PathSize, mOption);
+  return gProbeRt->SetVariable (Name, &gEfiGlobalVariableGuid, TAVRI_VARIABLE_NV_BS_RT, LOAD_OPTION_DESCRIPTION_OFFSET + DescriptionBytes + PathSize, mOption);
 }
 
 EFI_STATUS
@@ -155,5 +157,5 @@ WriteDriverOrder (
   IN UINTN         Count
   )
 {
-  return gProbeRt->SetVariable (u"DriverOrder", &gEfiGlobalVariableGuid, NV_BS_RT, Count * sizeof (UINT16), Numbers);
+  return gProbeRt->SetVariable (u"DriverOrder", &gEfiGlobalVariableGuid, TAVRI_VARIABLE_NV_BS_RT, Count * sizeof (UINT16), Numbers);
 }

@@ -2,6 +2,8 @@
   Device paths of files next to an image, and the Driver#### load options and
   DriverOrder that make the boot manager load such files, as the shell's
   `bcfg driver add` would store them.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef LOAD_OPTION_H_

@@ -1,5 +1,7 @@
 /** @file
   Output and table pointers of the deployment apps.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "ProbeOutput.h"

@@ -2,6 +2,8 @@
   Output and table pointers of the deployment apps. Report lines go through
   the shared report port (debug port 0xE9, echoed on the console); this adds
   what the apps print beyond it: CHAR16 text and GUIDs.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef PROBE_OUTPUT_H_

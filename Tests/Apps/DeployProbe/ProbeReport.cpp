@@ -1,6 +1,8 @@
 /** @file
   What a boot left behind: firmware, loaded images, setup variables, the IIO
   source HOB and the FRU access protocol.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include "ProbeReport.h"
@@ -285,14 +287,5 @@ ReportFruAccess (
   Put (" count=");
   PutDec (Size);
   Put ("\n");
-  for (UINTN Row = 0; Row < Size && Row < sizeof (Data); Row += 16) {
-    Put ("TAVRI fru-data ");
-    PutHex (Row, 4);
-    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
-      Put (" ");
-      PutHex (Data[Row + Col], 2);
-    }
-
-    Put ("\n");
-  }
+  PutFruDataRows (Data, (Size < sizeof (Data)) ? Size : sizeof (Data));
 }

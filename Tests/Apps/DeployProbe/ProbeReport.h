@@ -3,6 +3,8 @@
   its Secure Boot state, the images loaded from a file system and who loaded
   them, the two setup variables, the IIO source HOB, and the FRU access
   protocol with a read through it.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #ifndef PROBE_REPORT_H_

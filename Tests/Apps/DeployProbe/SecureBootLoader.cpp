@@ -17,6 +17,8 @@
   reports and shuts down, so the app never loops through resets.
 
   It never starts an image itself: the boot manager does, from Driver####.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>

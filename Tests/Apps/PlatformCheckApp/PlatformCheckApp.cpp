@@ -8,14 +8,19 @@
   preset out of force, the IIO import switch on) and resets, so that the next
   boot's DXE phase finds them. On every later run it reports on debug port
   0xE9 what the variables hold, whether the FRU access protocol is installed
-  and how it answers, then shuts the platform down.
+  and how it answers, runs the FRU operations the harness hands it over
+  fw_cfg, if any (the fault-link tests), then shuts the platform down.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
 #include <Uefi.h>
 #include <Guid/SocketIioConfig.h>
 #include <Guid/SocketPowerManagementConfig.h>
 #include <Protocol/FruAccess.h>
+#include <Protocol/IpmiTransport.h>
 
+#include "../BootApp/FruOps.h"
 #include "../Common/FruWriteCheck.h"
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
@@ -129,17 +134,31 @@ ReportFru (
   }
 
   Put ("\n");
-  for (UINTN Row = 0; Row < Size; Row += 16) {
-    Put ("TAVRI fru-data ");
-    PutHex (Row, 4);
-    for (UINTN Col = 0; Col < 16 && Row + Col < Size; Col++) {
-      Put (" ");
-      PutHex (Data[Row + Col], 2);
-    }
-
-    Put ("\n");
-  }
+  PutFruDataRows (Data, Size);
   ReportWritePastEnd (Fru);
+}
+
+/**
+  Run the FRU operations the harness hands over fw_cfg; nothing is reported
+  when it hands none.
+**/
+VOID
+RunHarnessFruOps (
+  VOID
+  )
+{
+  FRU_ACCESS_PROTOCOL      *Fru  = NULL;
+  IPMI_TRANSPORT_PROTOCOL  *Ipmi = NULL;
+
+  if (EFI_ERROR (Bs->LocateProtocol (&gFruAccessProtocolGuid, NULL, reinterpret_cast<VOID **>(&Fru)))) {
+    return;
+  }
+
+  if (EFI_ERROR (Bs->LocateProtocol (&gIpmiTransportProtocolGuid, NULL, reinterpret_cast<VOID **>(&Ipmi)))) {
+    Ipmi = NULL;
+  }
+
+  RunFruOps (Bs, Fru, Ipmi);
 }
 
 }  // namespace
@@ -176,6 +195,7 @@ PlatformCheckAppEntryPoint (
   ReportPreset ();
   ReportIio ();
   ReportFru ();
+  RunHarnessFruOps ();
   Put ("TAVRI done\n");
   Rt->ResetSystem (EfiResetShutdown, EFI_SUCCESS, 0, NULL);
   return EFI_SUCCESS;

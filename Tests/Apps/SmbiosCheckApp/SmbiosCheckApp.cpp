@@ -25,6 +25,7 @@
 #include <Library/TavriBaseLib.h>
 
 #include "../Common/ReportPort.h"
+#include "../Common/EmbeddedDriver.h"
 
 extern "C" {
 extern CONST UINT8  FruSmbiosDxeImage[];
@@ -38,24 +39,9 @@ EFI_STATUS EFIAPI SmbiosCheckAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_SY
 
 __asm__ (
   "  .section .rdata,\"dr\"\n"
-  "  .p2align 4\n"
-  "  .globl FruSmbiosDxeImage\n"
-  "FruSmbiosDxeImage:\n"
-  "  .incbin \"" FRU_SMBIOS_DXE_EFI "\"\n"
-  "  .globl FruSmbiosDxeImageEnd\n"
-  "FruSmbiosDxeImageEnd:\n"
-  "  .p2align 4\n"
-  "  .globl TavriDxeImage\n"
-  "TavriDxeImage:\n"
-  "  .incbin \"" TAVRI_DXE_EFI "\"\n"
-  "  .globl TavriDxeImageEnd\n"
-  "TavriDxeImageEnd:\n"
-  "  .p2align 4\n"
-  "  .globl KcsIpmiDxeImage\n"
-  "KcsIpmiDxeImage:\n"
-  "  .incbin \"" KCS_IPMI_DXE_EFI "\"\n"
-  "  .globl KcsIpmiDxeImageEnd\n"
-  "KcsIpmiDxeImageEnd:\n"
+  EMBEDDED_DRIVER (FruSmbiosDxeImage, FRU_SMBIOS_DXE_EFI)
+  EMBEDDED_DRIVER (TavriDxeImage, TAVRI_DXE_EFI)
+  EMBEDDED_DRIVER (KcsIpmiDxeImage, KCS_IPMI_DXE_EFI)
   "  .text\n"
   );
 
@@ -234,24 +220,6 @@ ReportTypes (
   }
 }
 
-EFI_STATUS
-LoadAndStart (
-  IN EFI_HANDLE   Parent,
-  IN CONST UINT8  *Image,
-  IN CONST UINT8  *ImageEnd
-  )
-{
-  EFI_HANDLE  Handle = NULL;
-  EFI_STATUS  Status;
-
-  Status = Bs->LoadImage (FALSE, Parent, NULL, const_cast<UINT8 *>(Image), static_cast<UINTN>(ImageEnd - Image), &Handle);
-  if (EFI_ERROR (Status)) {
-    return Status;
-  }
-
-  return Bs->StartImage (Handle, NULL, NULL);
-}
-
 }  // namespace
 
 EFI_STATUS
@@ -267,9 +235,9 @@ SmbiosCheckAppEntryPoint (
 
   ReportTypes ("before");
   Put ("TAVRI ");
-  PutStatus ("frusmbios-start", LoadAndStart (ImageHandle, FruSmbiosDxeImage, FruSmbiosDxeImageEnd));
-  PutStatus (" tavri-start", LoadAndStart (ImageHandle, TavriDxeImage, TavriDxeImageEnd));
-  PutStatus (" kcs-start", LoadAndStart (ImageHandle, KcsIpmiDxeImage, KcsIpmiDxeImageEnd));
+  PutStatus ("frusmbios-start", LoadAndStartEmbedded (Bs, ImageHandle, FruSmbiosDxeImage, FruSmbiosDxeImageEnd));
+  PutStatus (" tavri-start", LoadAndStartEmbedded (Bs, ImageHandle, TavriDxeImage, TavriDxeImageEnd));
+  PutStatus (" kcs-start", LoadAndStartEmbedded (Bs, ImageHandle, KcsIpmiDxeImage, KcsIpmiDxeImageEnd));
   Put ("\n");
   ReportTypes ("after");
   Put ("TAVRI done\n");
