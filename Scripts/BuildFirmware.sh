@@ -46,7 +46,7 @@ for pkg in nasm acpica-tools uuid-dev python3-distutils build-essential dpkg-dev
 done
 if [ "${#need[@]}" -gt 0 ]; then
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
 #

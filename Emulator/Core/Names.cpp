@@ -6,6 +6,8 @@
 
 #include "Names.h"
 
+#include <Library/TavriBaseLib.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +16,7 @@ namespace Emu {
 bool
 GuidEqual (const EFI_GUID &Left, const EFI_GUID &Right)
 {
-  return std::memcmp (&Left, &Right, sizeof (EFI_GUID)) == 0;
+  return TavriGuidEqual (&Left, &Right) != FALSE;
 }
 
 std::string
