@@ -287,7 +287,84 @@ SendKeepingCapacity (
   return Status;
 }
 
+//
+// The same, but storing exactly its reply: the bytes past it keep whatever the
+// caller's area held, as a transport that copies only what arrived leaves them.
+//
+EFI_STATUS EFIAPI
+SendOnlyTheReply (
+  IPMI_TRANSPORT_PROTOCOL  *This,
+  UINT8                    NetFunction,
+  UINT8                    Lun,
+  UINT8                    Command,
+  UINT8                    *CommandData,
+  UINTN                    CommandDataSize,
+  UINT8                    *ResponseData,
+  UINT32                   *ResponseDataSize
+  )
+{
+  UINT32      Capacity = *ResponseDataSize;
+  Bytes       Before (ResponseData, ResponseData + Capacity + IPMI_RESPONSE_SLACK);
+  EFI_STATUS  Status = IpmiSendAnyShape (gBoardTransport, NetFunction, Lun, Command, CommandData, CommandDataSize, ResponseData, ResponseDataSize);
+
+  for (UINT32 Index = *ResponseDataSize; Index < Before.size (); Index++) {
+    ResponseData[Index] = Before[Index];
+  }
+
+  (VOID)This;
+  *ResponseDataSize = Capacity;
+  return Status;
+}
+
+//
+// A board whose transport is Send, installed after the hooks, and the FRU
+// access protocol the driver installed over it.
+//
+FRU_ACCESS_PROTOCOL *
+BootWithTransport (EmulatedBoard &Board, IPMI_TRANSPORT_PROTOCOL &Transport, const Bytes &Device)
+{
+  BootScript  Script;
+
+  Board.Bmc.SetFruDevice (0, Device);
+  gBoardTransport             = Board.Transport.Interface ();
+  Script.InstallIpmiTransport = false;
+  Script.AfterHooks = [&Board, &Transport]() { Board.Protocols.Install (gIpmiTransportProtocolGuid, &Transport); };
+  Board.Runner.RunBoot (Script);
+  return static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
+}
+
 }  // namespace
+
+TEST (FruTransport, AShortReplyNeverShowsWhatAnEarlierSendLeft) {
+  EmulatedBoard            Board;
+  IPMI_TRANSPORT_PROTOCOL  Transport = { 0, reinterpret_cast<IPMI_SEND_COMMAND>(SendOnlyTheReply) };
+  Bytes                    Device (256, 0x00);
+  FRU_ACCESS_PROTOCOL      *Fru = BootWithTransport (Board, Transport, Device);
+
+  ASSERT_NE (Fru, nullptr);
+
+  //
+  // The first chunk's reply counts 16 written; the second chunk's is the
+  // completion code alone. Its count byte must read as 0 (no progress, so the
+  // chunk is sent again), never as the 16 the first reply left in the area.
+  //
+  BmcFault  CodeOnly;
+  CodeOnly.What  = BmcFault::Kind::Raw;
+  CodeOnly.Reply = { 0x00 };
+  Board.Bmc.FailExchange (2, CodeOnly);
+  Board.Bmc.ClearRequests ();
+
+  UINT8  Data[32];
+  for (UINT8 Index = 0; Index < sizeof (Data); Index++) {
+    Data[Index] = static_cast<UINT8>(0x80 | Index);
+  }
+
+  UINTN  Size = sizeof (Data);
+  ASSERT_EQ (Fru->WriteFruData (0, 0x40, &Size, Data), EFI_SUCCESS);
+  EXPECT_EQ (Size, 32u);
+  EXPECT_EQ (Board.Bmc.Requests ().size (), 3u);
+  EXPECT_EQ (Bytes (Board.Bmc.Fru (0).begin () + 0x40, Board.Bmc.Fru (0).begin () + 0x60), Bytes (Data, Data + 32));
+}
 
 TEST (FruTransport, LengthLeftAtCapacityReadsAsBefore) {
   EmulatedBoard            Board;
