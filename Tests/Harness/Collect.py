@@ -204,6 +204,21 @@ def parse(report):
     return out
 
 
+# --- UEFI shell scripts that mark their steps on the console ---------------
+
+def shell_step_rc(console, step):
+    """The %lasterror% a script printed after a step ("FRUTEST rc STEP N"), or
+    None when the step never ended."""
+    m = re.search(r"FRUTEST rc %s (\S+)" % re.escape(step), console)
+    return m.group(1) if m else None
+
+
+def shell_step_output(console, step):
+    """What the console showed between "FRUTEST step STEP" and the step's rc."""
+    m = re.search(r"FRUTEST step %s\n(.*?)FRUTEST rc" % re.escape(step), console, re.S)
+    return m.group(1) if m else ""
+
+
 # --- The firmware's DEBUG log (port 0x402) ----------------------------------
 
 def debug_boots(debug):

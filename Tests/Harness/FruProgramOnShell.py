@@ -13,7 +13,6 @@ Usage: python3 -m Harness.FruProgramOnShell BUILD_DIR [--work DIR] [--timeout S]
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +20,7 @@ import tempfile
 
 from FruFormat import FruImages as I
 
+from . import Collect as C
 from . import Esp
 from . import Qemu as Q
 from . import Words as W
@@ -120,12 +120,10 @@ def check(result):
             problems.append(what)
 
     def rc(step):
-        m = re.search(r"FRUTEST rc %s (\S+)" % re.escape(step), console)
-        return m.group(1) if m else None
+        return C.shell_step_rc(console, step)
 
     def section(step):
-        m = re.search(r"FRUTEST step %s\n(.*?)FRUTEST rc" % re.escape(step), console, re.S)
-        return [line for line in (m.group(1) if m else "").splitlines() if line.strip()]
+        return [line for line in C.shell_step_output(console, step).splitlines() if line.strip()]
 
     saved, old, unit = result["saved"], result["old"], result["unit"]
     want(result["rc"] == 0, "QEMU exit status %r (%s)" % (result["rc"], result["qemu"].strip()[-200:]))

@@ -22,7 +22,6 @@ Usage: python3 -m Harness.FruToolOnShell BUILD_DIR [--work DIR] [--timeout S]
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -30,6 +29,7 @@ import tempfile
 
 from FruFormat import FruImages as I
 
+from . import Collect as C
 from . import Esp
 from . import Qemu as Q
 from . import Words as W
@@ -141,12 +141,10 @@ def check(build, result):
             problems.append(what)
 
     def rc(step):
-        m = re.search(r"FRUTEST rc %s (\S+)" % re.escape(step), console)
-        return m.group(1) if m else None
+        return C.shell_step_rc(console, step)
 
     def section(step):
-        m = re.search(r"FRUTEST step %s\n(.*?)FRUTEST rc" % re.escape(step), console, re.S)
-        return m.group(1) if m else ""
+        return C.shell_step_output(console, step)
 
     want(result["rc"] == 0, "QEMU exit status %r (%s)" % (result["rc"], result["qemu"].strip()[-200:]))
     want("FRUTEST done" in console, "the shell script did not finish")
