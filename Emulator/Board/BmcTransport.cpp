@@ -91,18 +91,9 @@ BmcTransport::Send (
   UINT8                    *ResponseDataSize
   )
 {
-  IpmiCall     Call;
   const Bytes  *Response = nullptr;
-
-  Call.This        = This;
-  Call.Valid       = (This == &mInterface) && (ResponseData != nullptr) && (ResponseDataSize != nullptr) &&
-                     ((CommandDataSize == 0) || (CommandData != nullptr));
-  Call.NetFunction = NetFunction;
-  Call.Lun         = Lun;
-  Call.Command     = Command;
-  Call.Data        = CommandData;
-  Call.DataSize    = CommandDataSize;
-  Call.Capacity    = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
+  IpmiCall     Call      = ReceivedIpmiCall (This, &mInterface, NetFunction, Lun, Command, CommandData, CommandDataSize,
+                                             ResponseData, ResponseDataSize, (ResponseDataSize != nullptr) ? *ResponseDataSize : 0);
 
   EFI_STATUS  Status = mBmc.Exchange (Call, &Response);
   if (Response != nullptr) {

@@ -117,25 +117,16 @@ BmcTransport2::Send (
   UINT32           *ResponseDataSize
   )
 {
-  IpmiCall     Call;
   const Bytes  *Response = nullptr;
-
-  Call.This        = This;
-  Call.Valid       = (This == &mInterface) && (ResponseData != nullptr) && (ResponseDataSize != nullptr) &&
-                     ((CommandDataSize == 0) || (CommandData != nullptr));
-  Call.NetFunction = NetFunction;
-  Call.Lun         = Lun;
-  Call.Command     = Command;
-  Call.Data        = CommandData;
-  Call.DataSize    = CommandDataSize;
+  UINT32       Capacity  = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
+  IpmiCall     Call      = ReceivedIpmiCall (This, &mInterface, NetFunction, Lun, Command, CommandData, CommandDataSize,
+                                             ResponseData, ResponseDataSize, Capacity);
 
   //
-  // The capacity as given, and room for one byte more: this shape takes a
-  // reply one byte longer than it was told there is room for.
+  // Room for one byte more than the capacity given: this shape takes a reply
+  // one byte longer than it was told there is room for.
   //
-  UINT32  Capacity = (ResponseDataSize != nullptr) ? *ResponseDataSize : 0;
-  Call.Capacity = Capacity;
-  Call.Slack    = 1;
+  Call.Slack = 1;
 
   EFI_STATUS  Status = mBmc.Exchange (Call, &Response);
   if (Response == nullptr) {

@@ -74,6 +74,29 @@ struct IpmiCall {
   size_t        Slack = 0;            ///< bytes past Capacity the transport stores too
 };
 
+///
+/// The call a transport whose interface is Own received: refused unless it
+/// was made on Own with its response buffers and, for any request data, the
+/// data present. Capacity is what the caller said it has room for.
+///
+inline IpmiCall
+ReceivedIpmiCall (const VOID *This, const VOID *Own, UINT8 NetFunction, UINT8 Lun, UINT8 Command, const UINT8 *Data,
+                  size_t DataSize, const UINT8 *ResponseData, const VOID *ResponseDataSize, size_t Capacity)
+{
+  IpmiCall  Call;
+
+  Call.This        = This;
+  Call.Valid       = (This == Own) && (ResponseData != nullptr) && (ResponseDataSize != nullptr) &&
+                     ((DataSize == 0) || (Data != nullptr));
+  Call.NetFunction = NetFunction;
+  Call.Lun         = Lun;
+  Call.Command     = Command;
+  Call.Data        = Data;
+  Call.DataSize    = DataSize;
+  Call.Capacity    = Capacity;
+  return Call;
+}
+
 class EmulatedBmc {
 public:
   explicit EmulatedBmc (TraceLog &Log) : mTrace (Log) {}
