@@ -89,10 +89,17 @@ SCENARIOS = [
       [{"lo": 0x3B0, "times": 4, "fault": "zero"}]),
     S("no progress 4 times, write", "write", 0x3C0, 16, EFI_DEVICE_ERROR, 0, {0x3C0: 4},
       [{"lo": 0x3C0, "times": 4, "fault": "zero"}], written=0),
+    #
+    # After a dropped response QEMU answers 0xC3 itself 4 s later; its link to
+    # the BMC can be down for up to its 10 s reconnect interval after that, so
+    # the next scenario waits until the BMC answers again.
+    #
     S("response dropped, read", "read", 0x3D0, 16, EFI_DEVICE_ERROR, 0, {0x3D0: 1},
       [{"lo": 0x3D0, "fault": "drop"}]),
+    S("the BMC is back", "wait-bmc", 0, 0, EFI_SUCCESS, None),
     S("response dropped after the BMC wrote, write", "write", 0x3E0, 16, EFI_DEVICE_ERROR, 0, {0x3E0: 1},
       [{"lo": 0x3E0, "fault": "drop"}], written=16),
+    S("the BMC is back", "wait-bmc", 0, 0, EFI_SUCCESS, None),
     S("ipmi_sim: read across the end of the device", "read", 0x3F8, 16, EFI_DEVICE_ERROR, 0, {0x3F8: 1, 0x400: 1}),
     S("ipmi_sim: unknown FRU device 1", "read", 0x000, 16, EFI_DEVICE_ERROR, 0, {0x000: 1}, dev=1),
     S("ipmi_sim: write across the end of the device", "write", 0x3F8, 16, EFI_DEVICE_ERROR, 0, {0x3F8: 1},
