@@ -158,14 +158,10 @@ def main():
     print("FruTool.efi program in the OVMF shell with QEMU's BMC: %.1f s for the whole run" % result["elapsed"])
     print("--- program's lines ---\n" + "\n".join(
         line for line in result["console"].splitlines() if line.startswith("program: ")))
-    if problems:
-        print("FAILED:")
-        for p in problems:
-            print("  - " + p)
-        print("--- console (serial) ---\n" + result["console"][-8000:])
-        return 1
-    print("All checks passed: refusals leave the device untouched; the made image programmed, kept, read back.")
-    return 0
+    checks = C.Checks()
+    checks.problems.extend(problems)
+    return checks.finish(None, "All checks passed: refusals leave the device untouched; the made image programmed, kept, read back.",
+                         dump=lambda: print("--- console (serial) ---\n" + result["console"][-8000:]))
 
 
 if __name__ == "__main__":

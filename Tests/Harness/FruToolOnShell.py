@@ -205,14 +205,10 @@ def main():
     print("FruTool.efi in the OVMF shell with QEMU's BMC: %.1f s for the whole run" % result["elapsed"])
     print("--- frutool print of the device after write and set ---\n" + printed)
     print("--- FreeIPMI ipmi-fru of the same bytes ---\n" + freeipmi)
-    if problems:
-        print("FAILED:")
-        for p in problems:
-            print("  - " + p)
-        print("--- console (serial) ---\n" + result["console"][-8000:])
-        return 1
-    print("All checks passed: print, read, write with backup and read-back, set, verify, missing device.")
-    return 0
+    checks = C.Checks()
+    checks.problems.extend(problems)
+    return checks.finish(None, "All checks passed: print, read, write with backup and read-back, set, verify, missing device.",
+                         dump=lambda: print("--- console (serial) ---\n" + result["console"][-8000:]))
 
 
 if __name__ == "__main__":
