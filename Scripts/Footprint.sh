@@ -41,7 +41,9 @@ stack_report() {
   local name=$1 su=$2
   (cd "$su" && cat ./*.su 2>/dev/null || true) > "$su/all"
   echo "== $name: largest stack frames (bytes)"
-  sort -t$'\t' -k2 -n -r "$su/all" | head -6 | awk -F'\t' '{split($1,a,":"); printf "   %6d  %s\n", $2, a[length(a)]}'
+  sort -t$'\t' -k2 -n -r "$su/all" | head -6 | awk -F'\t' '{split($1,a,":"); n = a[length(a)]
+                                             if (n ~ /^0\(/) n = "a part GCC split off the function at " a[1] ":" a[2]
+                                             printf "   %6d  %s\n", $2, n}'
   # A function GCC splits (a ".part" clone reported as "0(...)" at the same
   # line) counts with its clone: the wrapper calls it.
   frame() {
