@@ -266,3 +266,33 @@ class Checks:
                 print("  ok  " + line)
         print("\n" + passed_message)
         return 0
+
+
+class ShellSession(Checks):
+    """Checks over a UEFI shell script's console, whose steps print
+    "FRUTEST step STEP" and "FRUTEST rc STEP N"; the QEMU run must end with
+    status 0 after the script's "FRUTEST done"."""
+
+    def __init__(self, result):
+        super().__init__()
+        self.console = result["console"]
+        self.want(result["rc"] == 0, "QEMU exit status %r (%s)" % (result["rc"], result["qemu"].strip()[-200:]))
+        self.want("FRUTEST done" in self.console, "the shell script did not finish")
+
+    def rc(self, step):
+        return shell_step_rc(self.console, step)
+
+    def ok(self, step):
+        """The step ended with status 0."""
+        return self.rc(step) in ("0", "0x0")
+
+    def refused(self, step):
+        """The step ended, with a status other than 0."""
+        return self.rc(step) not in (None, "0", "0x0")
+
+    def section(self, step):
+        return shell_step_output(self.console, step)
+
+    def lines(self, step):
+        """The step's non-blank lines."""
+        return [line for line in self.section(step).splitlines() if line.strip()]
