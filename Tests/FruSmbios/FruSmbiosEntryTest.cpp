@@ -1,0 +1,126 @@
+/** @file
+  FruSmbiosDxe's entry point and its reads: dispatched after both protocols
+  exist it acts at once; a protocol it cannot wait for fails the entry with
+  no event left behind; and each read decodes only what that read found,
+  one-byte fields included.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "FruSmbiosBoard.h"
+
+using namespace FruSmbiosTest;
+using Emu::EmulatedSmbios;
+
+TEST_F (FruSmbiosBoot, DispatchedAfterBothProtocolsItActsAtOnceAndWaitsForNothing) {
+  StockPlatform (Smbios);
+  Board.Bmc.SetFruDevice (0, GoodImage ());
+  Emu::BootScript  Script;
+  size_t           EventsBefore = 0;
+  Script.BeforeEntry = [this]() {
+                         Board.Protocols.Install (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
+                       };
+  Script.AfterHooks = [this, &EventsBefore]() {
+                        ASSERT_NE (Board.Protocols.Find (gFruAccessProtocolGuid), nullptr);
+                        EventsBefore = Board.Events.LiveCount ();
+                        StartDriver ();
+                        EXPECT_EQ (Board.Events.LiveCount (), EventsBefore) << "nothing left to wait for";
+                      };
+  Board.Runner.RunBoot (Script);
+
+  EXPECT_EQ (EntryStatus, EFI_SUCCESS);
+  ASSERT_NE (Outcome (), nullptr);
+  EXPECT_EQ (Smbios.String (1, T1_SERIAL), "PRD-SN-4242");
+  EXPECT_EQ (Smbios.String (2, T2_SERIAL), "BRD-SN-000123");
+}
+
+TEST_F (FruSmbiosBoot, AProtocolItCannotWaitForFailsTheEntryAndLeavesNoEvent) {
+  //
+  // Neither protocol is there: the entry makes an event and registers it for
+  // each. Fail each of those four calls in turn.
+  //
+  struct Case {
+    const char  *Service;
+    unsigned    Pass;       ///< calls of that service that succeed first
+  };
+  Board.Faults.LogCalls (true);
+  for (const Case &C : { Case { "CreateEvent", 0 }, Case { "RegisterProtocolNotify", 0 }, Case { "CreateEvent", 1 }, Case { "RegisterProtocolNotify", 1 } }) {
+    //
+    // Find the call to fail from a run of the same entry that fails nothing.
+    //
+    Driver.Load ();
+    size_t  LogStart = Board.Faults.CallLog ().size ();
+    StartDriver ();
+    ASSERT_EQ (EntryStatus, EFI_SUCCESS);
+    UINT64    Nth  = 0;
+    unsigned  Seen = 0;
+    for (size_t Index = LogStart; Index < Board.Faults.CallLog ().size (); Index++) {
+      if ((std::string (Board.Faults.CallLog ()[Index]) == C.Service) && (Seen++ == C.Pass)) {
+        Nth = Index - LogStart + 1;
+        break;
+      }
+    }
+
+    ASSERT_NE (Nth, 0u) << C.Service << " is called " << C.Pass + 1 << " times";
+
+    Driver.Load ();
+    size_t  Events = Board.Events.LiveCount ();
+    Board.Faults.FailCall (Nth, EFI_OUT_OF_RESOURCES);
+    StartDriver ();
+    EXPECT_EQ (EntryStatus, EFI_OUT_OF_RESOURCES) << C.Service << " #" << C.Pass + 1;
+    EXPECT_EQ (Board.Events.LiveCount (), Events) << C.Service << " #" << C.Pass + 1 << ": an event left open";
+  }
+}
+
+namespace {
+
+Bytes  gImage;
+
+EFI_STATUS EFIAPI
+ReadImage (UINT8, UINT16 Offset, UINTN *Size, UINT8 *Buffer)
+{
+  for (UINTN Index = 0; Index < *Size; Index++) {
+    Buffer[Index] = (Offset + Index < gImage.size ()) ? gImage[Offset + Index] : 0xFF;
+  }
+
+  return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI
+NoWrite (UINT8, UINT16, UINTN *Size, UINT8 *)
+{
+  *Size = 0;
+  return EFI_WRITE_PROTECTED;
+}
+
+}  // namespace
+
+TEST_F (FruSmbiosBoot, EachReadTakesOnlyWhatItFoundOneByteFieldsIncluded) {
+  FRU_ACCESS_PROTOCOL  Fru { ReadImage, NoWrite };
+  auto                 Update = UpdateFunction ();
+  FRU_SMBIOS_OUTCOME   Result;
+
+  gImage = GoodImage ();
+  EmulatedSmbios  First { 2, 8 };
+  PlaceholderPlatform (First);
+  Update (&Fru, First.Protocol (), nullptr, &Result);
+  ASSERT_EQ (First.String (1, T1_SERIAL), "PRD-SN-4242");
+
+  //
+  // A second image whose product area has a one-byte field (BCD plus: a
+  // one-byte text field would be the end marker 0xC1) and no serial number:
+  // the first image's serial must not come back.
+  //
+  gImage = FruTest::Image ({ {}, {}, {}, FruTest::InfoArea ({ 25 }, { Text ("Tavri"), Text ("TVR Lite"), FruTest::Bytes { 0x41, 0x12 }, Text ("V2") }) });
+  EmulatedSmbios  Second { 2, 8 };
+  PlaceholderPlatform (Second);
+  Update (&Fru, Second.Protocol (), nullptr, &Result);
+  EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
+  EXPECT_EQ (Second.String (1, T1_MANUFACTURER), "Tavri");
+  EXPECT_EQ (Second.String (1, T1_PRODUCT), "TVR Lite");
+  EXPECT_EQ (Second.String (1, T1_SKU), "12") << "a one-byte field";
+  EXPECT_EQ (Second.String (1, T1_VERSION), "V2");
+  EXPECT_EQ (Second.String (1, T1_SERIAL), "To be filled");
+  EXPECT_EQ (Second.String (2, T2_SERIAL), "BB-0") << "no board area this time";
+  EXPECT_EQ (Second.String (3, T3_SERIAL), "CH-0") << "no chassis area this time";
+}
