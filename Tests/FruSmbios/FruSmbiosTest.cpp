@@ -105,6 +105,17 @@ TEST_F (FruSmbiosBoot, ValuesAlreadyThereAreNotWrittenAgain) {
   EXPECT_EQ (Outcome ()->Update.Changed & 0x1F, 0x1Fu);
 }
 
+TEST_F (FruSmbiosBoot, AValueDifferingInItsFirstOrLastCharacterOrItsLengthIsWritten) {
+  Smbios.AddPlatform (Type1 ({ 1, 2, 3, 4, 5, 0 }, { "Xavri Systems", "TVR ServeR", "A01 ", "PRD-SN-424", "TVR-SRV-2S" }));
+  Boot (FruTest::Image ({ {}, {}, {}, ProductArea () }));
+
+  EXPECT_EQ (Smbios.String (1, T1_MANUFACTURER), "Tavri Systems") << "first character";
+  EXPECT_EQ (Smbios.String (1, T1_PRODUCT), "TVR Server") << "last character";
+  EXPECT_EQ (Smbios.String (1, T1_VERSION), "A01") << "longer";
+  EXPECT_EQ (Smbios.String (1, T1_SERIAL), "PRD-SN-4242") << "shorter";
+  EXPECT_EQ (Smbios.Changes (), 4u) << "the SKU was already the FRU's";
+}
+
 TEST_F (FruSmbiosBoot, AStringSharedWithAnotherFieldIsSplitNotOverwritten) {
   // Family and Manufacturer point to the same string; SKU and Version too.
   Smbios.AddPlatform (Type1 ({ 1, 2, 3, 0, 3, 1 }, { "OEM", "Box", "0.1" }));
