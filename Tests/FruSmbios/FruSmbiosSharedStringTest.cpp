@@ -113,6 +113,12 @@ TEST_F (FruSmbiosBoot, EachChangedFieldSharingItsStringWithAnyOtherFieldLeavesTh
         EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS) << Where;
         EXPECT_EQ (Fresh.String (Type.Type, Changed.Offset), "From FRU") << Where;
         EXPECT_EQ (Fresh.String (Type.Type, Other.Offset), "Shared") << Where;
+        for (const StringField &Kept : Type.Fields) {
+          if ((Kept.Offset != Changed.Offset) && (Kept.Offset != Other.Offset)) {
+            EXPECT_EQ (Fresh.String (Type.Type, Kept.Offset), "Own " + std::to_string (Kept.Offset)) << Where;
+          }
+        }
+
         EXPECT_FALSE (Fresh.WrittenInPlace ()) << Where;
         Cases++;
       }
@@ -120,4 +126,25 @@ TEST_F (FruSmbiosBoot, EachChangedFieldSharingItsStringWithAnyOtherFieldLeavesTh
   }
 
   EXPECT_EQ (Cases, 5u * 5 + 4u * 5 + 2u * 3);
+}
+
+TEST_F (FruSmbiosBoot, ATypeThreeSkuStringAfterItsContainedElementsIsSharedLikeAnyOtherField) {
+  //
+  // SMBIOS 2.7's type 3: two contained elements of three bytes each, then
+  // the SKU number string, which shares the serial number's string.
+  //
+  constexpr UINT8  SKU = 0x15 + 2 * 3;
+  Bytes            Formatted (SKU + 1, 0);
+  Formatted[T3_MANUFACTURER] = 1;
+  Formatted[T3_TYPE]         = 0x81;
+  Formatted[T3_SERIAL]       = 2;
+  Formatted[0x13]            = 2;
+  Formatted[0x14]            = 3;
+  Formatted[SKU]             = 2;
+  Smbios.AddPlatform (EmulatedSmbios::Structure (3, TYPE3_HANDLE, Formatted, { "OEM", "Shared" }));
+  Boot (FruTest::Image ({ {}, ChassisArea (0x02), {}, {} }));
+
+  EXPECT_EQ (Smbios.String (3, T3_SERIAL), "CH-SN-0001");
+  EXPECT_EQ (Smbios.String (3, SKU), "Shared") << "the SKU keeps its text";
+  EXPECT_EQ (Smbios.String (3, T3_MANUFACTURER), "OEM");
 }

@@ -1,0 +1,68 @@
+/** @file
+  FruSmbiosDxe and the platform's structures as they come: no enclosure, a
+  lock bit beside the chassis type, an enclosure without strings, and a
+  structure too large to copy.
+
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
+#include "FruSmbiosBoard.h"
+
+using namespace FruSmbiosTest;
+using Emu::EmulatedSmbios;
+
+TEST_F (FruSmbiosBoot, ABaseboardAddedWithoutAnEnclosureNamesNoChassis) {
+  Smbios.AddPlatform (Type1 ({ 1, 2, 3, 0, 0, 0 }, { "QEMU", "Standard PC", "pc-q35" }));
+  Boot (GoodImage ());
+
+  ASSERT_EQ (Smbios.CountOf (2), 1u);
+  const Bytes  &T2 = *Smbios.First (2);
+  EXPECT_EQ (T2[0x0B] | (T2[0x0C] << 8), 0xFFFF);
+  EXPECT_EQ (Smbios.String (2, T2_SERIAL), "BRD-SN-000123");
+}
+
+TEST_F (FruSmbiosBoot, TheChassisLockBitStaysWhateverTheTypesLowBit) {
+  for (UINT8 Platform : { 0x81, 0x01, 0x83, 0x03 }) {
+    for (UINT8 Fru : { 0x16, 0x17 }) {
+      EmulatedSmbios  Fresh { 2, 8 };
+      Fresh.AddPlatform (Type3 (Platform, { 1, 2, 3, 4 }, { "OEM", "0.3", "CH-0", "No Asset Tag" }));
+      Driver.Load ();
+      Board.Bmc.SetFruDevice (0, FruTest::Image ({ {}, ChassisArea (Fru) }));
+      FRU_SMBIOS_OUTCOME  Result;
+      auto                Update = UpdateFunction ();
+      Board.Runner.RunBoot ();
+      Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Fresh.Protocol (), nullptr, &Result);
+      EXPECT_EQ ((*Fresh.First (3))[T3_TYPE], (Platform & 0x80) | Fru) << "platform " << unsigned (Platform) << ", FRU " << unsigned (Fru);
+    }
+  }
+}
+
+TEST_F (FruSmbiosBoot, AnEnclosureWithoutStringsGetsTheChassisTypeAndStaysWellFormed) {
+  Smbios.AddPlatform (Type1 ({ 1, 0, 0, 0, 0, 0 }, { "OEM" }));
+  Smbios.AddPlatform (Type3 (0x01, { 0, 0, 0, 0 }, {}));
+  Boot (FruTest::Image ({ {}, FruTest::InfoArea ({ 0x17 }, { Text (""), Text ("") }), {}, {} }));
+
+  ASSERT_NE (Smbios.First (3), nullptr);
+  const Bytes  &T3 = *Smbios.First (3);
+  EXPECT_EQ (T3[T3_TYPE], 0x17);
+  ASSERT_EQ (T3.size (), size_t (T3[1]) + 2) << "the formatted area, then the two zeros of an empty string set";
+  EXPECT_EQ (T3[T3[1]], 0);
+  EXPECT_EQ (T3[T3[1] + 1], 0);
+  EXPECT_EQ (Smbios.String (1, T1_MANUFACTURER), "OEM");
+  EXPECT_FALSE (Smbios.WrittenInPlace ());
+}
+
+TEST_F (FruSmbiosBoot, AStructureTooLargeToCopyIsLeftAloneTheOthersStillChange) {
+  std::vector<std::string>  Strings = { "OEM", "Box", "0.1", "To be filled", "SKU0", "Family" };
+  while (Strings.size () < 40) {
+    Strings.push_back (std::string (60, 'x'));
+  }
+
+  Smbios.AddPlatform (Type1 ({ 1, 2, 3, 4, 5, 6 }, Strings));
+  Smbios.AddPlatform (Type3 (0x01, { 1, 2, 3, 4 }, { "OEM", "0.3", "CH-0", "No Asset Tag" }));
+  Boot (GoodImage ());
+
+  EXPECT_EQ (Outcome ()->Update.TypeStatus[1], EFI_BUFFER_TOO_SMALL);
+  EXPECT_EQ (Smbios.String (1, T1_SERIAL), "To be filled");
+  EXPECT_EQ (Smbios.String (3, T3_SERIAL), "CH-SN-0001");
+}
