@@ -168,6 +168,23 @@ protected:
   }
 
   ///
+  /// A fresh driver image and a boot with Fru as device 0, then the image's
+  /// FruSmbiosUpdate applied to Platform through the FRU access protocol
+  /// that boot installed.
+  ///
+  FRU_SMBIOS_OUTCOME
+  UpdateAfterBoot (Emu::EmulatedSmbios &Platform, const Bytes &Fru)
+  {
+    FRU_SMBIOS_OUTCOME  Result;
+    Driver.Load ();
+    Board.Bmc.SetFruDevice (0, Fru);
+    auto  Update = UpdateFunction ();
+    Board.Runner.RunBoot ();
+    Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Platform.Protocol (), nullptr, &Result);
+    return Result;
+  }
+
+  ///
   /// The loaded image's FruSmbiosUpdate: the one place its name is looked up.
   ///
   decltype (&FruSmbiosUpdate)

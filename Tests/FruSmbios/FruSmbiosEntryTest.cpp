@@ -123,4 +123,5 @@ TEST_F (FruSmbiosBoot, EachReadTakesOnlyWhatItFoundOneByteFieldsIncluded) {
   EXPECT_EQ (Second.String (1, T1_SERIAL), "To be filled");
   EXPECT_EQ (Second.String (2, T2_SERIAL), "BB-0") << "no board area this time";
   EXPECT_EQ (Second.String (3, T3_SERIAL), "CH-0") << "no chassis area this time";
+  EXPECT_EQ ((*Second.First (3))[T3_TYPE], 0x01) << "nor a chassis type";
 }

@@ -26,14 +26,18 @@ TEST_F (FruSmbiosBoot, TheChassisLockBitStaysWhateverTheTypesLowBit) {
     for (UINT8 Fru : { 0x16, 0x17 }) {
       EmulatedSmbios  Fresh { 2, 8 };
       Fresh.AddPlatform (Type3 (Platform, { 1, 2, 3, 4 }, { "OEM", "0.3", "CH-0", "No Asset Tag" }));
-      Driver.Load ();
-      Board.Bmc.SetFruDevice (0, FruTest::Image ({ {}, ChassisArea (Fru) }));
-      FRU_SMBIOS_OUTCOME  Result;
-      auto                Update = UpdateFunction ();
-      Board.Runner.RunBoot ();
-      Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Fresh.Protocol (), nullptr, &Result);
+      UpdateAfterBoot (Fresh, FruTest::Image ({ {}, ChassisArea (Fru) }));
       EXPECT_EQ ((*Fresh.First (3))[T3_TYPE], (Platform & 0x80) | Fru) << "platform " << unsigned (Platform) << ", FRU " << unsigned (Fru);
     }
+  }
+}
+
+TEST_F (FruSmbiosBoot, ChassisTypesAtTheEdgesOfTheDefinedRangeAreTaken) {
+  for (UINT8 Fru : { 0x01, 0x03, 0x24 }) {
+    EmulatedSmbios  Fresh { 2, 8 };
+    Fresh.AddPlatform (Type3 (0x81, { 1, 2, 3, 4 }, { "OEM", "0.3", "CH-0", "No Asset Tag" }));
+    UpdateAfterBoot (Fresh, FruTest::Image ({ {}, ChassisArea (Fru) }));
+    EXPECT_EQ ((*Fresh.First (3))[T3_TYPE], 0x80 | Fru) << "FRU chassis type " << unsigned (Fru);
   }
 }
 

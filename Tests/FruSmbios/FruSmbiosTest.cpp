@@ -141,12 +141,7 @@ TEST_F (FruSmbiosBoot, ChassisTypeUnknownOrOutOfRangeKeepsThePlatformsType) {
   for (UINT8 Type : { 0x00, 0x02, 0x25, 0x7F }) {
     EmulatedSmbios  Fresh { 2, 8 };
     Fresh.AddPlatform (Type3 (0x81, { 1, 2, 3, 4 }, { "OEM", "0.3", "CH-0", "No Asset Tag" }));
-    Driver.Load ();
-    Board.Bmc.SetFruDevice (0, FruTest::Image ({ {}, ChassisArea (Type) }));
-    FRU_SMBIOS_OUTCOME  Result;
-    auto  Update = UpdateFunction ();
-    Board.Runner.RunBoot ();
-    Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Fresh.Protocol (), nullptr, &Result);
+    UpdateAfterBoot (Fresh, FruTest::Image ({ {}, ChassisArea (Type) }));
     EXPECT_EQ ((*Fresh.First (3))[T3_TYPE], 0x81) << "FRU chassis type " << unsigned (Type);
     EXPECT_EQ (Fresh.String (3, T3_SERIAL), "CH-SN-0001");
   }
