@@ -246,6 +246,12 @@ EmulatedSmbios::UpdateString (CONST EFI_SMBIOS_PROTOCOL *This, EFI_SMBIOS_HANDLE
     return EFI_ABORTED;
   }
 
+  if (Self->mFailUpdateString != EFI_SUCCESS) {
+    EFI_STATUS  Status = Self->mFailUpdateString;
+    Self->mFailUpdateString = EFI_SUCCESS;
+    return Status;
+  }
+
   if (*StringNumber == 0) {
     return EFI_NOT_FOUND;
   }

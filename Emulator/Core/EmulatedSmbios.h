@@ -63,9 +63,10 @@ public:
   bool          WrittenInPlace () const;
 
   ///
-  /// Make the next Add (by a caller) fail with Status.
+  /// Make the next Add or UpdateString (by a caller) fail with Status.
   ///
   void          FailNextAdd (EFI_STATUS Status) { mFailAdd = Status; }
+  void          FailNextUpdateString (EFI_STATUS Status) { mFailUpdateString = Status; }
 
 private:
   struct Entry {
@@ -95,6 +96,7 @@ private:
   size_t              mRemoves = 0;
   size_t              mUpdates = 0;
   EFI_STATUS          mFailAdd = EFI_SUCCESS;
+  EFI_STATUS          mFailUpdateString = EFI_SUCCESS;
 };
 
 ///

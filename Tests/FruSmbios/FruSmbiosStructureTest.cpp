@@ -1,7 +1,7 @@
 /** @file
   FruSmbiosDxe and the platform's structures as they come: no enclosure, a
-  lock bit beside the chassis type, an enclosure without strings, and a
-  structure too large to copy.
+  lock bit beside the chassis type, an enclosure without strings, a
+  structure too large to copy, and a string the protocol refuses.
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
@@ -69,4 +69,20 @@ TEST_F (FruSmbiosBoot, AStructureTooLargeToCopyIsLeftAloneTheOthersStillChange) 
   EXPECT_EQ (Outcome ()->Update.TypeStatus[1], EFI_BUFFER_TOO_SMALL);
   EXPECT_EQ (Smbios.String (1, T1_SERIAL), "To be filled");
   EXPECT_EQ (Smbios.String (3, T3_SERIAL), "CH-SN-0001");
+}
+
+TEST_F (FruSmbiosBoot, AStringTheProtocolRefusesIsReportedAndTheOtherFieldsStillChange) {
+  PlaceholderPlatform (Smbios);
+  Smbios.FailNextUpdateString (EFI_OUT_OF_RESOURCES);
+  Boot (GoodImage ());
+
+  const FRU_SMBIOS_OUTCOME  *Result = Outcome ();
+  ASSERT_NE (Result, nullptr);
+  EXPECT_EQ (Result->Update.TypeStatus[1], EFI_OUT_OF_RESOURCES);
+  EXPECT_EQ (Smbios.String (1, T1_MANUFACTURER), "OEM") << "the refused string";
+  EXPECT_EQ (Result->Update.Changed & 1u, 0u) << "not counted as changed";
+  EXPECT_EQ (Smbios.String (1, T1_PRODUCT), "TVR Server");
+  EXPECT_EQ (Smbios.String (1, T1_SERIAL), "PRD-SN-4242");
+  EXPECT_EQ (Result->Update.TypeStatus[2], EFI_SUCCESS);
+  EXPECT_EQ (Smbios.String (2, T2_SERIAL), "BRD-SN-000123");
 }
