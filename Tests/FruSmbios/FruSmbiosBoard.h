@@ -118,6 +118,49 @@ inline Bytes ProductArea ()
 inline Bytes GoodImage () { return FruTest::Image ({ {}, ChassisArea (), BoardArea (), ProductArea () }); }
 
 ///
+/// A FRU access protocol over an image in memory, without the BMC: reads
+/// past the image give 0xFF, read number FailAt (from 1; 0: none) fails
+/// with FailWith, writes are refused.
+///
+struct ScriptedFru {
+  static inline Bytes       Image;
+  static inline size_t      Reads    = 0;
+  static inline size_t      FailAt   = 0;
+  static inline EFI_STATUS  FailWith = EFI_DEVICE_ERROR;
+
+  static EFI_STATUS EFIAPI
+  Read (UINT8, UINT16 Offset, UINTN *Size, UINT8 *Buffer)
+  {
+    if (++Reads == FailAt) {
+      *Size = 0;
+      return FailWith;
+    }
+
+    for (UINTN Index = 0; Index < *Size; Index++) {
+      Buffer[Index] = (Offset + Index < Image.size ()) ? Image[Offset + Index] : 0xFF;
+    }
+
+    return EFI_SUCCESS;
+  }
+
+  static EFI_STATUS EFIAPI
+  RefuseWrite (UINT8, UINT16, UINTN *Size, UINT8 *)
+  {
+    *Size = 0;
+    return EFI_WRITE_PROTECTED;
+  }
+
+  static FRU_ACCESS_PROTOCOL
+  Protocol (const Bytes &Device)
+  {
+    Image  = Device;
+    Reads  = 0;
+    FailAt = 0;
+    return { Read, RefuseWrite };
+  }
+};
+
+///
 /// One board with the SMBIOS protocol installed by the platform and
 /// FruSmbiosDxe started before TavriDxe.
 ///

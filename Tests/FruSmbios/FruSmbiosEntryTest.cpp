@@ -72,35 +72,11 @@ TEST_F (FruSmbiosBoot, AProtocolItCannotWaitForFailsTheEntryAndLeavesNoEvent) {
   }
 }
 
-namespace {
-
-Bytes  gImage;
-
-EFI_STATUS EFIAPI
-ReadImage (UINT8, UINT16 Offset, UINTN *Size, UINT8 *Buffer)
-{
-  for (UINTN Index = 0; Index < *Size; Index++) {
-    Buffer[Index] = (Offset + Index < gImage.size ()) ? gImage[Offset + Index] : 0xFF;
-  }
-
-  return EFI_SUCCESS;
-}
-
-EFI_STATUS EFIAPI
-NoWrite (UINT8, UINT16, UINTN *Size, UINT8 *)
-{
-  *Size = 0;
-  return EFI_WRITE_PROTECTED;
-}
-
-}  // namespace
-
 TEST_F (FruSmbiosBoot, EachReadTakesOnlyWhatItFoundOneByteFieldsIncluded) {
-  FRU_ACCESS_PROTOCOL  Fru { ReadImage, NoWrite };
+  FRU_ACCESS_PROTOCOL  Fru    = ScriptedFru::Protocol (GoodImage ());
   auto                 Update = UpdateFunction ();
   FRU_SMBIOS_OUTCOME   Result;
 
-  gImage = GoodImage ();
   EmulatedSmbios  First { 2, 8 };
   PlaceholderPlatform (First);
   Update (&Fru, First.Protocol (), nullptr, &Result);
@@ -111,7 +87,7 @@ TEST_F (FruSmbiosBoot, EachReadTakesOnlyWhatItFoundOneByteFieldsIncluded) {
   // one-byte text field would be the end marker 0xC1) and no serial number:
   // the first image's serial must not come back.
   //
-  gImage = FruTest::Image ({ {}, {}, {}, FruTest::InfoArea ({ 25 }, { Text ("Tavri"), Text ("TVR Lite"), FruTest::Bytes { 0x41, 0x12 }, Text ("V2") }) });
+  ScriptedFru::Image = FruTest::Image ({ {}, {}, {}, FruTest::InfoArea ({ 25 }, { Text ("Tavri"), Text ("TVR Lite"), FruTest::Bytes { 0x41, 0x12 }, Text ("V2") }) });
   EmulatedSmbios  Second { 2, 8 };
   PlaceholderPlatform (Second);
   Update (&Fru, Second.Protocol (), nullptr, &Result);

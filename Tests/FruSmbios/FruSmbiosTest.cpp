@@ -263,63 +263,32 @@ TEST_F (FruSmbiosBoot, TheBmcBusyForAWhileIsWaitedOut) {
   EXPECT_EQ (Again.String (1, T1_SERIAL), "PRD-SN-4242");
 }
 
-namespace {
-
-Bytes   gDevice;
-size_t  gReads;
-size_t  gFailAt;
-EFI_STATUS  gFailWith;
-
-EFI_STATUS EFIAPI
-ScriptedRead (UINT8, UINT16 Offset, UINTN *Size, UINT8 *Buffer)
-{
-  if (++gReads == gFailAt) {
-    *Size = 0;
-    return gFailWith;
-  }
-
-  for (UINTN Index = 0; Index < *Size; Index++) {
-    Buffer[Index] = (Offset + Index < gDevice.size ()) ? gDevice[Offset + Index] : 0xFF;
-  }
-
-  return EFI_SUCCESS;
-}
-
-EFI_STATUS EFIAPI
-RefuseWrite (UINT8, UINT16, UINTN *Size, UINT8 *)
-{
-  *Size = 0;
-  return EFI_WRITE_PROTECTED;
-}
-
-}  // namespace
-
 TEST_F (FruSmbiosBoot, TheFruProtocolFailingAtAnyReadChangesNothing) {
-  FRU_ACCESS_PROTOCOL  Fru { ScriptedRead, RefuseWrite };
+  FRU_ACCESS_PROTOCOL  Fru    = ScriptedFru::Protocol (GoodImage ());
   auto                 Update = UpdateFunction ();
   size_t               Reads  = 0;
 
-  gDevice = GoodImage ();
-  for (gFailAt = 0; ; gFailAt++) {
+  for (size_t FailAt = 0; ; FailAt++) {
     for (EFI_STATUS Status : { EFI_DEVICE_ERROR, EFI_TIMEOUT, EFI_NOT_READY }) {
       EmulatedSmbios      Fresh { 2, 8 };
       FRU_SMBIOS_OUTCOME  Result;
       StockPlatform (Fresh);
-      gReads    = 0;
-      gFailWith = Status;
+      ScriptedFru::Reads    = 0;
+      ScriptedFru::FailAt   = FailAt;
+      ScriptedFru::FailWith = Status;
       Update (&Fru, Fresh.Protocol (), nullptr, &Result);
-      if (gFailAt == 0) {
-        Reads = gReads;
+      if (FailAt == 0) {
+        Reads = ScriptedFru::Reads;
         EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
         EXPECT_EQ (Fresh.String (1, T1_SERIAL), "PRD-SN-4242");
         continue;
       }
 
-      EXPECT_EQ (Result.ReadStatus, Status) << "read " << gFailAt;
-      EXPECT_EQ (Fresh.Changes (), 0u) << "read " << gFailAt;
+      EXPECT_EQ (Result.ReadStatus, Status) << "read " << FailAt;
+      EXPECT_EQ (Fresh.Changes (), 0u) << "read " << FailAt;
     }
 
-    if ((gFailAt > 0) && (gFailAt >= Reads)) {
+    if ((FailAt > 0) && (FailAt >= Reads)) {
       break;
     }
   }
