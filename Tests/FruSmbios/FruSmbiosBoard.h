@@ -22,6 +22,7 @@ namespace FruSmbiosTest {
 
 using Emu::Bytes;
 using FruTest::Text;
+using Emu::EmulatedSmbios;
 
 constexpr UINT16  TYPE1_HANDLE = 0x0100;
 constexpr UINT16  TYPE2_HANDLE = 0x0200;
@@ -225,6 +226,25 @@ protected:
     Board.Runner.RunBoot ();
     Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Platform.Protocol (), nullptr, &Result);
     return Result;
+  }
+
+  ///
+  /// Run the loaded image's update once on a platform whose types 1 and 3
+  /// hold long strings shared between fields, so that the structures it
+  /// copies and builds fill its buffers with non-zero bytes: a structure it
+  /// builds later must end where it should, not where the buffer is zero.
+  ///
+  void
+  DirtyTheDriversBuffers ()
+  {
+    std::string          Long (60, 'x');
+    EmulatedSmbios       Dirty { 2, 8 };
+    FRU_ACCESS_PROTOCOL  Fru = ScriptedFru::Protocol (GoodImage ());
+    FRU_SMBIOS_OUTCOME   Result;
+    Dirty.AddPlatform (Type1 ({ 1, 1, 2, 2, 3, 3 }, { Long, Long, Long }));
+    Dirty.AddPlatform (Type3 (0x01, { 1, 1, 2, 2 }, { Long, Long }));
+    UpdateFunction ()(&Fru, Dirty.Protocol (), nullptr, &Result);
+    ASSERT_EQ (Dirty.String (1, T1_SERIAL), "PRD-SN-4242");
   }
 
   ///

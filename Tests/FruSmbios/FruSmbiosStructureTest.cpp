@@ -8,10 +8,13 @@
 
 #include "FruSmbiosBoard.h"
 
+#include <cstring>
+
 using namespace FruSmbiosTest;
 using Emu::EmulatedSmbios;
 
 TEST_F (FruSmbiosBoot, ABaseboardAddedWithoutAnEnclosureNamesNoChassis) {
+  DirtyTheDriversBuffers ();
   Smbios.AddPlatform (Type1 ({ 1, 2, 3, 0, 0, 0 }, { "QEMU", "Standard PC", "pc-q35" }));
   Boot (GoodImage ());
 
@@ -19,6 +22,12 @@ TEST_F (FruSmbiosBoot, ABaseboardAddedWithoutAnEnclosureNamesNoChassis) {
   const Bytes  &T2 = *Smbios.First (2);
   EXPECT_EQ (T2[0x0B] | (T2[0x0C] << 8), 0xFFFF);
   EXPECT_EQ (Smbios.String (2, T2_SERIAL), "BRD-SN-000123");
+  size_t  StringBytes = 0;
+  for (const char *Text : { "Tavri Systems", "TVR-2S-MB", "BRD-SN-000123", "BRD-PN-77" }) {
+    StringBytes += std::strlen (Text) + 1;
+  }
+
+  EXPECT_EQ (T2.size (), T2[1] + StringBytes + 1) << "the formatted area, the board's four strings, the closing zero";
 }
 
 TEST_F (FruSmbiosBoot, TheChassisLockBitStaysWhateverTheTypesLowBit) {
@@ -42,6 +51,7 @@ TEST_F (FruSmbiosBoot, ChassisTypesAtTheEdgesOfTheDefinedRangeAreTaken) {
 }
 
 TEST_F (FruSmbiosBoot, AnEnclosureWithoutStringsGetsTheChassisTypeAndStaysWellFormed) {
+  DirtyTheDriversBuffers ();
   Smbios.AddPlatform (Type1 ({ 1, 0, 0, 0, 0, 0 }, { "OEM" }));
   Smbios.AddPlatform (Type3 (0x01, { 0, 0, 0, 0 }, {}));
   Boot (FruTest::Image ({ {}, FruTest::InfoArea ({ 0x17 }, { Text (""), Text ("") }), {}, {} }));
