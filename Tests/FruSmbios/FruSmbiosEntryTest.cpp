@@ -90,8 +90,10 @@ TEST_F (FruSmbiosBoot, EachReadTakesOnlyWhatItFoundOneByteFieldsIncluded) {
   ScriptedFru::Image = FruTest::Image ({ {}, {}, {}, FruTest::InfoArea ({ 25 }, { Text ("Tavri"), Text ("TVR Lite"), FruTest::Bytes { 0x41, 0x12 }, Text ("V2") }) });
   EmulatedSmbios  Second { 2, 8 };
   PlaceholderPlatform (Second);
+  ScriptedFru::Reads = 0;
   Update (&Fru, Second.Protocol (), nullptr, &Result);
   EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
+  EXPECT_EQ (ScriptedFru::Reads, 3u) << "the header, then the one area it names: its two bytes and the rest";
   EXPECT_EQ (Second.String (1, T1_MANUFACTURER), "Tavri");
   EXPECT_EQ (Second.String (1, T1_PRODUCT), "TVR Lite");
   EXPECT_EQ (Second.String (1, T1_SKU), "12") << "a one-byte field";
