@@ -34,6 +34,23 @@ TEST_F (FruSmbiosBoot, DispatchedAfterBothProtocolsItActsAtOnceAndWaitsForNothin
   EXPECT_EQ (Smbios.String (2, T2_SERIAL), "BRD-SN-000123");
 }
 
+TEST_F (FruSmbiosBoot, WaitingForBothProtocolsItActsOnceAndThenClosesBothNotifications) {
+  FRU_ACCESS_PROTOCOL  Fru    = ScriptedFru::Protocol (GoodImage ());
+  size_t               Events = Board.Events.LiveCount ();
+  StockPlatform (Smbios);
+  StartDriver ();
+  ASSERT_EQ (EntryStatus, EFI_SUCCESS);
+  EXPECT_EQ (Board.Events.LiveCount (), Events + 2) << "one notification for each protocol";
+
+  Board.Protocols.Install (gFruAccessProtocolGuid, &Fru);
+  EXPECT_EQ (Outcome (), nullptr) << "nothing done with the SMBIOS protocol missing";
+  Board.Protocols.Install (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
+  ASSERT_NE (Outcome (), nullptr);
+  EXPECT_EQ (Smbios.String (1, T1_SERIAL), "PRD-SN-4242");
+  EXPECT_EQ (Board.Events.LiveCount (), Events) << "both notifications closed once it has acted";
+  EXPECT_EQ (ScriptedFru::Reads, 7u) << "FRU device 0 read once";
+}
+
 TEST_F (FruSmbiosBoot, AProtocolItCannotWaitForFailsTheEntryAndLeavesNoEvent) {
   //
   // Neither protocol is there: the entry makes an event and registers it for
