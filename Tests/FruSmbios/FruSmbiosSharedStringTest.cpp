@@ -10,7 +10,6 @@
 #include "FruSmbiosBoard.h"
 
 using namespace FruSmbiosTest;
-using Emu::EmulatedSmbios;
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include <cstring>
 
 using namespace FruSmbiosTest;
-using Emu::EmulatedSmbios;
 
 TEST_F (FruSmbiosBoot, ABaseboardAddedWithoutAnEnclosureNamesNoChassis) {
   DirtyTheDriversBuffers ();

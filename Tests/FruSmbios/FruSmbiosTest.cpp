@@ -12,7 +12,6 @@
 #include <IndustryStandard/IpmiFru.h>
 
 using namespace FruSmbiosTest;
-using Emu::EmulatedSmbios;
 
 namespace {
 
