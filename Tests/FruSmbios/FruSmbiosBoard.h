@@ -216,16 +216,24 @@ protected:
   /// FruSmbiosUpdate applied to Platform through the FRU access protocol
   /// that boot installed.
   ///
-  FRU_SMBIOS_OUTCOME
-  UpdateAfterBoot (Emu::EmulatedSmbios &Platform, const Bytes &Fru)
+  void
+  UpdateAfterBoot (EmulatedSmbios &Platform, const Bytes &Fru)
   {
     FRU_SMBIOS_OUTCOME  Result;
     Driver.Load ();
     Board.Bmc.SetFruDevice (0, Fru);
     auto  Update = UpdateFunction ();
     Board.Runner.RunBoot ();
-    Update (static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Platform.Protocol (), nullptr, &Result);
-    return Result;
+    Update (InstalledFru (), Platform.Protocol (), nullptr, &Result);
+  }
+
+  ///
+  /// The FRU access protocol TavriDxe installed in the last boot, or NULL.
+  ///
+  FRU_ACCESS_PROTOCOL *
+  InstalledFru () const
+  {
+    return static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
   }
 
   ///

@@ -20,7 +20,7 @@ TEST_F (FruSmbiosBoot, DispatchedAfterBothProtocolsItActsAtOnceAndWaitsForNothin
                          Board.Protocols.Install (gEfiSmbiosProtocolGuid, Smbios.Protocol ());
                        };
   Script.AfterHooks = [this, &EventsBefore]() {
-                        ASSERT_NE (Board.Protocols.Find (gFruAccessProtocolGuid), nullptr);
+                        ASSERT_NE (InstalledFru (), nullptr);
                         EventsBefore = Board.Events.LiveCount ();
                         StartDriver ();
                         EXPECT_EQ (Board.Events.LiveCount (), EventsBefore) << "nothing left to wait for";

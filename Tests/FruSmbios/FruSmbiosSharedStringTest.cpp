@@ -88,7 +88,7 @@ TEST_F (FruSmbiosBoot, EachChangedFieldSharingItsStringWithAnyOtherFieldLeavesTh
   size_t  Cases  = 0;
 
   Board.Runner.RunBoot ();
-  auto  *Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
+  auto  *Fru = InstalledFru ();
   ASSERT_NE (Fru, nullptr);
   for (const TypeFields &Type : mTypes) {
     for (const StringField &Changed : Type.Fields) {

@@ -256,8 +256,7 @@ TEST_F (FruSmbiosBoot, TheBmcBusyForAWhileIsWaitedOut) {
   StockPlatform (Again);
   Board.Bmc.QueueBusy (2, IPMI_STORAGE_READ_FRU_DATA);
   FRU_SMBIOS_OUTCOME  Result;
-  UpdateFunction ()(
-    static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid)), Again.Protocol (), nullptr, &Result);
+  UpdateFunction ()(InstalledFru (), Again.Protocol (), nullptr, &Result);
   EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
   EXPECT_EQ (Again.String (1, T1_SERIAL), "PRD-SN-4242");
 }
