@@ -7,6 +7,8 @@
 #include "BootRunner.h"
 #include "BmcTransport.h"
 #include "BmcTransport2.h"
+#include "BmcIpmiProtocol.h"
+#include "IpmiBridgeImage.h"
 #include "TavriDxeImage.h"
 #include "Core/EventEngine.h"
 #include "Core/FirmwareAssert.h"
@@ -17,6 +19,7 @@
 
 #include <Guid/BootHookTrigger.h>
 #include <Guid/EventGroup.h>
+#include <Protocol/IpmiProtocol.h>
 #include <Protocol/IpmiTransport.h>
 
 namespace Emu {
@@ -31,6 +34,48 @@ BootEndName (BootEnd End)
   }
 
   return "?";
+}
+
+std::string
+TransportShapeName (TransportShape Shape)
+{
+  switch (Shape) {
+    case TransportShape::OneByteSizes: return "one-byte sizes";
+    case TransportShape::Transport2:   return "Transport2";
+    case TransportShape::IpmiProtocol: return "IPMI_PROTOCOL through the bridge";
+  }
+
+  return "?";
+}
+
+void
+BootRunner::InstallIpmiProtocol (const BootScript &Script)
+{
+  VOID  *Interface = (Script.IpmiTransport != nullptr) ? Script.IpmiTransport : static_cast<VOID *>(mParts.IpmiProtocol.Interface ());
+
+  mParts.Protocols.Install (gIpmiProtocolGuid, Interface, nullptr);
+}
+
+void
+BootRunner::InstallTransport (const BootScript &Script)
+{
+  if (Script.Shape == TransportShape::IpmiProtocol) {
+    if (!Script.IpmiProtocolBeforeEntry) {
+      InstallIpmiProtocol (Script);
+    }
+
+    EFI_STATUS  Status = mParts.Bridge.Start (mParts.Tables.SystemTable ());
+    mParts.Trace.Record ("BridgeEntryPointReturned", StatusName (Status), 0, 0, Status);
+    return;
+  }
+
+  VOID  *Interface = Script.IpmiTransport;
+  if (Interface == nullptr) {
+    Interface = (Script.Shape == TransportShape::Transport2) ? static_cast<VOID *>(mParts.Transport2.Interface ())
+                                                             : static_cast<VOID *>(mParts.Transport.Interface ());
+  }
+
+  mParts.Protocols.Install (gIpmiTransportProtocolGuid, Interface, nullptr);
 }
 
 void
@@ -87,17 +132,15 @@ BootRunner::RunBoot (const BootScript &Script)
                    Script.BeforeEntry ();
                  }
 
+                 if (Script.InstallIpmiTransport && (Script.Shape == TransportShape::IpmiProtocol) && Script.IpmiProtocolBeforeEntry) {
+                   InstallIpmiProtocol (Script);
+                 }
+
                  mParts.Driver.Load ();
                  EntryStatus = mParts.Driver.Functions ().EntryPoint (mParts.Driver.Image ().Handle (), mParts.Tables.SystemTable ());
                  mParts.Trace.Record ("EntryPointReturned", StatusName (EntryStatus), 0, 0, EntryStatus);
                  if (Script.InstallIpmiTransport) {
-                   VOID  *Interface = Script.IpmiTransport;
-                   if (Interface == nullptr) {
-                     Interface = (Script.Shape == TransportShape::Transport2) ? static_cast<VOID *>(mParts.Transport2.Interface ())
-                                                                              : static_cast<VOID *>(mParts.Transport.Interface ());
-                   }
-
-                   mParts.Protocols.Install (gIpmiTransportProtocolGuid, Interface, nullptr);
+                   InstallTransport (Script);
                  }
 
                  if (Script.InstallTriggerProtocol) {

@@ -29,6 +29,8 @@ class EventEngine;
 class TavriDxeImage;
 class BmcTransport;
 class BmcTransport2;
+class BmcIpmiProtocol;
+class IpmiBridgeImage;
 
 ///
 /// Why a boot ended.
@@ -43,12 +45,17 @@ std::string BootEndName (BootEnd End);
 
 ///
 /// Which of the board's IPMI transports a boot installs under the transport
-/// GUID: one-byte sizes (BmcTransport) or IPMI_TRANSPORT2 (BmcTransport2).
+/// GUID: one-byte sizes (BmcTransport), IPMI_TRANSPORT2 (BmcTransport2), or
+/// IPMI_PROTOCOL (BmcIpmiProtocol, EDK2's interface) under its own GUID with
+/// IpmiProtocolBridgeDxe started over it, which installs the one-byte shape.
 ///
 enum class TransportShape {
   OneByteSizes,
   Transport2,
+  IpmiProtocol,
 };
+
+std::string TransportShapeName (TransportShape Shape);
 
 ///
 /// What the firmware does around the driver in one boot.
@@ -57,6 +64,13 @@ struct BootScript {
   bool                                InstallIpmiTransport = true;    ///< after the driver's entry point
   VOID                                *IpmiTransport = nullptr;       ///< the interface installed; nullptr: the board's transport of Shape
   TransportShape                      Shape = TransportShape::OneByteSizes;
+  ///
+  /// TransportShape::IpmiProtocol: IPMI_PROTOCOL is installed before the
+  /// driver loads (EDK2's IPMI driver starts early), else after its entry
+  /// point; the bridge starts after the driver's entry point either way, as
+  /// its dependency and its place after TavriDxe make the DXE core start it.
+  ///
+  bool                                IpmiProtocolBeforeEntry = true;
   bool                                InstallTriggerProtocol = false;  ///< after the IPMI transport
   bool                                SignalReadyToBoot = true;       ///< last
   std::function<void ()>              BeforeEntry;                    ///< platform work before the driver loads
@@ -85,6 +99,8 @@ public:
     TavriDxeImage           &Driver;
     BmcTransport            &Transport;       ///< installed for TransportShape::OneByteSizes
     BmcTransport2           &Transport2;      ///< installed for TransportShape::Transport2
+    BmcIpmiProtocol         &IpmiProtocol;    ///< installed for TransportShape::IpmiProtocol
+    IpmiBridgeImage         &Bridge;          ///< started over it
     std::function<void ()>  StartBoot;        ///< what the board does to start a new boot
   };
 
@@ -119,6 +135,9 @@ public:
   [[noreturn]] void        EndBootByReset (BootEnd Why, UINT8 Value);
 
 private:
+  void           InstallIpmiProtocol (const BootScript &Script);
+  void           InstallTransport (const BootScript &Script);
+
   Parts          mParts;
   std::jmp_buf   *mResetJump = nullptr;
   BootEnd        mResetWhy = BootEnd::Completed;

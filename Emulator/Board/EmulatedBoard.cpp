@@ -18,8 +18,9 @@ EmulatedBoard::EmulatedBoard (const std::string &ModulePath)
     Bmc (Trace),
     Transport (Bmc),
     Transport2 (Bmc),
+    IpmiProtocol (Bmc),
     Driver (ModulePath),
-    Runner ({ Trace, Tables, Protocols, Events, Driver, Transport, Transport2, [this]() { ResetPlatformState (); } }),
+    Runner ({ Trace, Tables, Protocols, Events, Driver, Transport, Transport2, IpmiProtocol, Bridge, [this]() { ResetPlatformState (); } }),
     mHostCpu (Cpu, Chip)
 {
   ResetPlatformState ();
@@ -39,6 +40,7 @@ EmulatedBoard::ResetPlatformState ()
   Protocols.Reset ();
   Faults.ForgetNamed ();
   Chip.Reset ();
+  IpmiProtocol.Reset ();
   Variables.DropVolatile ();
   Tables.ResetConfigurationTables ();
 }

@@ -6,8 +6,8 @@
   What any UEFI firmware provides (Emulator/Core): the trace, the fault plan,
   events and TPL, the protocol database, the variable store and the firmware
   tables. What this board is (Emulator/Board): the processor, the chipset,
-  the BMC and its IPMI transports of both
-  shapes, the TavriDxe image and the boot runner.
+  the BMC and its IPMI transports of three
+  shapes, the TavriDxe and IpmiProtocolBridgeDxe images and the boot runner.
   Tests reach each piece by name (Board.Variables.Put (...),
   Board.Runner.RunBoot (), Board.Driver.Functions ().ProbeFruRead ()).
 
@@ -24,6 +24,8 @@
 
 #include "BmcTransport.h"
 #include "BmcTransport2.h"
+#include "BmcIpmiProtocol.h"
+#include "IpmiBridgeImage.h"
 #include "BootRunner.h"
 #include "Chipset.h"
 #include "EmulatedBmc.h"
@@ -70,6 +72,8 @@ public:
   EmulatedBmc       Bmc;
   BmcTransport      Transport;    ///< one-byte sizes: installed unless a boot script asks for another
   BmcTransport2     Transport2;   ///< IPMI_TRANSPORT2: installed by BootScript::Shape = TransportShape::Transport2
+  BmcIpmiProtocol   IpmiProtocol; ///< IPMI_PROTOCOL: installed by TransportShape::IpmiProtocol, with Bridge over it
+  IpmiBridgeImage   Bridge;       ///< IpmiProtocolBridgeDxe as the current boot started it
   TavriDxeImage     Driver;     ///< the driver as the current boot loaded it
   BootRunner        Runner;
 

@@ -17,6 +17,7 @@
 #include <Guid/SocketPowerManagementConfig.h>
 #include <Protocol/DevicePath.h>
 #include <Protocol/FruAccess.h>
+#include <Protocol/IpmiProtocol.h>
 #include <Protocol/IpmiTransport.h>
 #include <Protocol/LoadedImage.h>
 #include <Protocol/Shell.h>
@@ -46,3 +47,8 @@ EFI_GUID  gEfiShellParametersProtocolGuid = EFI_SHELL_PARAMETERS_PROTOCOL_GUID;
 EFI_GUID  gEfiSmbiosProtocolGuid          = EFI_SMBIOS_PROTOCOL_GUID;
 EFI_GUID  gEfiSmbiosTableGuid             = SMBIOS_TABLE_GUID;
 EFI_GUID  gEfiSmbios3TableGuid            = SMBIOS3_TABLE_GUID;
+
+//
+// MdeModulePkg's, as MdeModulePkg.dec lists them.
+//
+EFI_GUID  gIpmiProtocolGuid = IPMI_PROTOCOL_GUID;
