@@ -1,8 +1,9 @@
 /** @file
   FRU access through either IPMI transport shape the board can install: the
   IPMI_TRANSPORT2 cells of the compatibility matrix (read, write, busy,
-  write-protected, over-long reply), and, under both shapes, poisoned bytes
-  past every reply that the driver's results must never contain.
+  write-protected, over-long reply), and, under every shape, poisoned bytes
+  past every reply that the driver's results must never contain (through
+  IpmiProtocolBridgeDxe: nor the bridge's marker).
 
   Both emulated transports stop the processor on a request size slot with a
   byte above the low one set, or a response size object that is misaligned
@@ -12,10 +13,12 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#include <Board/EmulatedBoard.h>
+#include "ShapedFru.h"
+
 #include <Board/ShapeCheck.h>
 
 #include <IndustryStandard/IpmiFru.h>
+#include <IpmiProtocolBridgeDxe/IpmiProtocolBridgeDxe.h>
 #include <Protocol/FruAccess.h>
 
 #include <gtest/gtest.h>
@@ -23,38 +26,9 @@
 #include <algorithm>
 
 using namespace Emu;
+using namespace FruShapes;
 
 namespace {
-
-constexpr UINT64  RATIO_32 = 0x20ull << 8;
-
-//
-// A board with a 64 KiB FRU device 0 booted with the transport of Shape.
-//
-class ShapedFru {
-public:
-  explicit ShapedFru (TransportShape Shape)
-  {
-    BootScript  Script;
-    Bytes       Device (0x10000);
-
-    for (size_t Index = 0; Index < Device.size (); Index++) {
-      Device[Index] = static_cast<UINT8>(0x10 + (Index % 0x80));   // never POISON_BYTE
-    }
-
-    Board.Bmc.SetFruDevice (0, Device);
-    Board.Cpu.SetMsr (0xCE, RATIO_32);
-    Script.Shape = Shape;
-    Board.Runner.RunBoot (Script);
-    Fru = static_cast<FRU_ACCESS_PROTOCOL *>(Board.Protocols.Find (gFruAccessProtocolGuid));
-    Board.Bmc.ClearRequests ();
-  }
-
-  Bytes  Device (size_t Offset, size_t Count) { return Bytes (Board.Bmc.Fru (0).begin () + Offset, Board.Bmc.Fru (0).begin () + Offset + Count); }
-
-  EmulatedBoard        Board;
-  FRU_ACCESS_PROTOCOL  *Fru = nullptr;
-};
 
 class FruTransport2 : public ::testing::Test {
 protected:
@@ -188,8 +162,8 @@ TEST_F (FruTransport2, OverLongReplyTwoBytesPastCapacityIsBufferTooSmallWithCoun
 }
 
 TEST (FruTransportPoison, NoPoisonedByteReachesTheDriversResultsUnderEitherShape) {
-  for (TransportShape Shape : { TransportShape::OneByteSizes, TransportShape::Transport2 }) {
-    SCOPED_TRACE (Shape == TransportShape::Transport2 ? "Transport2" : "one-byte sizes");
+  for (TransportShape Shape : { TransportShape::OneByteSizes, TransportShape::Transport2, TransportShape::IpmiProtocol }) {
+    SCOPED_TRACE (TransportShapeName (Shape));
     ShapedFru  Shaped (Shape);
     ASSERT_NE (Shaped.Fru, nullptr);
 
@@ -200,7 +174,10 @@ TEST (FruTransportPoison, NoPoisonedByteReachesTheDriversResultsUnderEitherShape
     //
     Shaped.Board.Bmc.QueueShortRead (0);
     Shaped.Board.Bmc.QueueRaw ({ 0x00, 16, 0x21, 0x22, 0x23 });          // claims 16, carries 3
-    Shaped.Board.Bmc.QueueCountField (200);                             // claims 200 for 16
+    if (Shape != TransportShape::IpmiProtocol) {
+      Shaped.Board.Bmc.QueueCountField (200);                           // claims 200 for 16: wedges EDK2's driver
+    }
+
     Shaped.Board.Bmc.QueueRaw ({ 0x00, 0x00 });                         // moves nothing
     Shaped.Board.Bmc.QueueShortRead (7);
     UINT8  Buffer[64];
@@ -208,6 +185,7 @@ TEST (FruTransportPoison, NoPoisonedByteReachesTheDriversResultsUnderEitherShape
     ASSERT_EQ (Shaped.Fru->ReadFruData (0, 0x0700, &Size, Buffer), EFI_SUCCESS);
     ASSERT_EQ (Size, sizeof (Buffer));
     EXPECT_EQ (std::count (Buffer, Buffer + Size, POISON_BYTE), 0);
+    EXPECT_EQ (std::count (Buffer, Buffer + Size, IPMI_BRIDGE_MARKER), 0);
     EXPECT_EQ (Bytes (Buffer, Buffer + 3), (Bytes { 0x21, 0x22, 0x23 }));
     EXPECT_EQ (Bytes (Buffer + 3, Buffer + Size), Shaped.Device (0x703, Size - 3));
 
@@ -222,6 +200,7 @@ TEST (FruTransportPoison, NoPoisonedByteReachesTheDriversResultsUnderEitherShape
     ASSERT_EQ (Shaped.Fru->WriteFruData (0, 0x0800, &Size, Data), EFI_SUCCESS);
     EXPECT_EQ (Size, sizeof (Data));
     EXPECT_EQ (Shaped.Device (0x800, sizeof (Data)), Bytes (sizeof (Data), 0x5C));
+    EXPECT_FALSE (Shaped.Board.IpmiProtocol.Wedged ());
   }
 }
 
