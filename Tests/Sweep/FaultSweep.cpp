@@ -9,9 +9,12 @@
   a hang stops the program and names the case.
 
   Every case runs once under each IPMI transport shape the board installs:
-  one-byte sizes, and IPMI_TRANSPORT2, under which a BMC fault meets the
+  one-byte sizes; IPMI_TRANSPORT2, under which a BMC fault meets the
   published transport's rules (any non-zero completion code is
-  EFI_DEVICE_ERROR at once, a reply one byte past the capacity is stored).
+  EFI_DEVICE_ERROR at once, a reply one byte past the capacity is stored);
+  and IPMI_PROTOCOL with IpmiProtocolBridgeDxe over it, under which every
+  service call of the bridge fails too, and EDK2's driver must never be left
+  wedged by a BMC fault other than a reply longer than Read FRU Data allows.
   Both transports stop the processor on a request size slot or response
   size object the driver did not pass as every shape needs, and poison the
   response area past every reply.
@@ -42,12 +45,6 @@ struct CleanRun {
   Sweep::Outcome             State;
   std::vector<std::string>   Broken;
 };
-
-const char *
-ShapeName (TransportShape Shape)
-{
-  return (Shape == TransportShape::Transport2) ? "Transport2" : "one-byte sizes";
-}
 
 const CleanRun &
 Clean (TransportShape Shape)
@@ -174,7 +171,7 @@ RunCase (
   std::vector<std::string>  Broken;
   Sweep::Outcome            After;
   BootEnd                   FaultedEnd;
-  std::string               Full = std::string (ShapeName (Shape)) + ", " + Name;
+  std::string               Full = TransportShapeName (Shape) + ", " + Name;
 
   Sweep::BeginCase (Full, CASE_SECONDS);
   {
@@ -244,24 +241,31 @@ EveryServiceCallFails (TransportShape Shape, CaseClock &Clock)
 }
 
 //
-// The clean run's exchanges are the probe's sixteen reads of one boot. A
-// completion code on exchange Nth ends the probe there (Nth exchanges in
-// all), except busy under the one-byte shape: the driver waits and sends
-// that chunk again, and the probe goes on to its end (17).
+// The clean run's exchanges are the probe's sixteen reads of 16 bytes in one
+// boot. A completion code on exchange Nth ends the probe there (Nth
+// exchanges in all), except busy under the one-byte shape and through the
+// bridge: the driver waits and sends that chunk again, and the probe goes on
+// to its end (17). Through the bridge, EDK2's driver is left wedged after
+// the faulted run exactly when the fault was a reply longer than the 18
+// bytes Read FRU Data of 16 allows.
 //
 std::function<std::vector<std::string> (EmulatedBoard &)>
-ExpectedExchanges (TransportShape Shape, UINT64 Nth, const BmcFault &Fault)
+Expectations (TransportShape Shape, UINT64 Nth, const BmcFault &Fault)
 {
-  if (Fault.What != BmcFault::Kind::CompletionCode) {
-    return nullptr;
-  }
+  bool    Codes    = (Fault.What == BmcFault::Kind::CompletionCode);
+  bool    Waited   = (Shape != TransportShape::Transport2) && (Fault.Value == 0x81);
+  UINT64  Want     = Waited ? Clean (Shape).Exchanges + 1 : Nth;
+  bool    OverLong = ((Fault.What == BmcFault::Kind::CountField) && (Fault.Value > 16)) ||
+                     ((Fault.What == BmcFault::Kind::Raw) && (Fault.Reply.size () > 18));
 
-  UINT64  Total = Clean (Shape).Exchanges;
-  UINT64  Want  = ((Shape == TransportShape::OneByteSizes) && (Fault.Value == 0x81)) ? Total + 1 : Nth;
-  return [Want](EmulatedBoard &Board) {
+  return [=](EmulatedBoard &Board) {
            std::vector<std::string>  Broken;
-           if (Board.Bmc.Exchanges () != Want) {
+           if (Codes && (Board.Bmc.Exchanges () != Want)) {
              Broken.push_back (std::to_string (Board.Bmc.Exchanges ()) + " exchanges, expected " + std::to_string (Want));
+           }
+
+           if ((Shape == TransportShape::IpmiProtocol) && (Board.IpmiProtocol.Wedged () != OverLong)) {
+             Broken.push_back (Board.IpmiProtocol.Wedged () ? "IPMI_PROTOCOL left wedged" : "IPMI_PROTOCOL not wedged by an over-long reply");
            }
 
            return Broken;
@@ -275,7 +279,7 @@ EveryExchangeMeetsEveryFault (TransportShape Shape, CaseClock &Clock)
     for (const auto &Fault : BmcFaults ()) {
       std::string  Name = "exchange " + std::to_string (Nth) + " -> " + Fault.first;
       RunCase (Name, Shape, [Nth, &Fault](EmulatedBoard &Board) { Board.Bmc.FailExchange (Nth, Fault.second); },
-               ExpectedExchanges (Shape, Nth, Fault.second));
+               Expectations (Shape, Nth, Fault.second));
       Clock.Cases++;
     }
   }
@@ -309,4 +313,18 @@ TEST (FaultSweep, EveryIpmiExchangeMeetsEveryBmcFault) {
 TEST (FaultSweep, EveryIpmiExchangeMeetsEveryBmcFaultUnderTransport2) {
   CaseClock  Clock ("BMC faults, Transport2");
   EveryExchangeMeetsEveryFault (TransportShape::Transport2, Clock);
+}
+
+TEST (FaultSweep, CleanRunIsTwoBootsAndKeepsEveryRuleThroughTheBridge) {
+  CleanRunKeepsEveryRule (TransportShape::IpmiProtocol);
+}
+
+TEST (FaultSweep, EveryServiceCallFailsWithEveryStatusThroughTheBridge) {
+  CaseClock  Clock ("service call faults, IPMI_PROTOCOL through the bridge");
+  EveryServiceCallFails (TransportShape::IpmiProtocol, Clock);
+}
+
+TEST (FaultSweep, EveryIpmiExchangeMeetsEveryBmcFaultThroughTheBridge) {
+  CaseClock  Clock ("BMC faults, IPMI_PROTOCOL through the bridge");
+  EveryExchangeMeetsEveryFault (TransportShape::IpmiProtocol, Clock);
 }
