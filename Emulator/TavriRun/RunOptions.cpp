@@ -166,7 +166,7 @@ const char *
 Usage ()
 {
   return "usage: TavriRun [--quiet] [--fru FILE[@ID]]... [--var NAME=FILE]... [--hob FILE]\n"
-         "                [--busy N] [--boots N] [--revision 0xHEX] [--transport 1|2]\n"
+         "                [--busy N] [--boots N] [--revision 0xHEX] [--transport 1|2|3]\n"
          "  --fru FILE[@ID]   FRU device ID's image (device 0 without @ID), 1 to 65,536 bytes\n"
          "  --var NAME=FILE   SocketPowerManagementConfig or SocketIioConfig: the raw data, or an\n"
          "                    efivarfs file (named NAME-GUID: 4 attribute bytes, then the data)\n"
@@ -174,8 +174,9 @@ Usage ()
          "  --busy N          the BMC answers busy N times before serving (default 1)\n"
          "  --boots N         boot at most N times, until a boot completes (default 4)\n"
          "  --revision 0xHEX  the system table's revision (default 0x00020046)\n"
-         "  --transport 1|2   the IPMI transport's shape: 1 one-byte sizes (default), 2 IPMI_TRANSPORT2\n"
-         "                    (32-bit sizes; any completion code but 0x00 is EFI_DEVICE_ERROR)\n"
+         "  --transport 1|2|3 the IPMI transport's shape: 1 one-byte sizes (default), 2 IPMI_TRANSPORT2\n"
+         "                    (32-bit sizes; any completion code but 0x00 is EFI_DEVICE_ERROR),\n"
+         "                    3 EDK2's IPMI_PROTOCOL with IpmiProtocolBridgeDxe over it\n"
          "  --quiet           print the summary of each boot only\n"
          "Whatever is not given is a typical first boot: preset 1 not in force, the IIO import on.\n";
 }
@@ -233,9 +234,9 @@ Parse (int Argc, char **Argv, std::string &Error)
       Out.Boots = static_cast<unsigned>(Number);
       Error = Good ? Error : "--boots takes a count from 1 to 100, not '" + Value + "'";
     } else if (Arg == "--transport") {
-      Good = (Value == "1") || (Value == "2");
-      Out.Transport = (Value == "2") ? 2 : 1;
-      Error = Good ? Error : "--transport takes 1 or 2, not '" + Value + "'";
+      Good = (Value == "1") || (Value == "2") || (Value == "3");
+      Out.Transport = static_cast<unsigned>(Good ? Value[0] - '0' : 1);
+      Error = Good ? Error : "--transport takes 1, 2 or 3, not '" + Value + "'";
     } else {
       Good = (Value.rfind ("0x", 0) == 0 || Value.rfind ("0X", 0) == 0) && ParseNumber (Value, 0xFFFFFFFFull, Number);
       Out.Revision = static_cast<UINT32>(Number);

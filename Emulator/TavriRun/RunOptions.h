@@ -36,7 +36,7 @@ struct Options {
   unsigned                    Busy = 1;       ///< busy replies before the first command is served
   unsigned                    Boots = 4;      ///< at most this many boots
   std::optional<UINT32>       Revision;
-  unsigned                    Transport = 1;  ///< 1: one-byte sizes; 2: IPMI_TRANSPORT2
+  unsigned                    Transport = 1;  ///< 1: one-byte sizes; 2: IPMI_TRANSPORT2; 3: IPMI_PROTOCOL and the bridge
 };
 
 ///

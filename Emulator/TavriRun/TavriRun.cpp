@@ -120,9 +120,12 @@ main (int argc, char **argv)
 
   std::printf ("TavriDxe on the emulated board (driver image %s)\n\n", Board.Driver.Image ().ModulePath ().c_str ());
   BootScript  Script;
-  Script.Shape = (Opts->Transport == 2) ? TransportShape::Transport2 : TransportShape::OneByteSizes;
+  Script.Shape = (Opts->Transport == 2) ? TransportShape::Transport2
+                 : (Opts->Transport == 3) ? TransportShape::IpmiProtocol : TransportShape::OneByteSizes;
   if (Opts->Transport == 2) {
     std::printf ("IPMI transport: IPMI_TRANSPORT2 (32-bit sizes)\n\n");
+  } else if (Opts->Transport == 3) {
+    std::printf ("IPMI transport: EDK2's IPMI_PROTOCOL through IpmiProtocolBridgeDxe\n\n");
   }
 
   auto  Boots = Board.Runner.RunBoots (Script, Opts->Boots);

@@ -64,6 +64,12 @@ with tempfile.TemporaryDirectory() as work:
     expect("transport 2", code == 0 and "IPMI transport: IPMI_TRANSPORT2" in out, f"exit {code}\n{out}{err}")
     expect("transport 2: busy not waited out", "busy waits: 0 x 30 ms" in out and "busy waits: 1 x" not in out, out)
 
+    # EDK2's IPMI_PROTOCOL through the bridge: busy reaches the driver as
+    # busy and is waited out, as with our own shape.
+    code, out, err = run("--transport", "3", "--busy", "1")
+    expect("transport 3", code == 0 and "IPMI transport: EDK2's IPMI_PROTOCOL" in out, f"exit {code}\n{out}{err}")
+    expect("transport 3: busy waited out", "busy waits: 1 x 30 ms" in out, out)
+
     # A run that does not reach a completed boot fails.
     code, out, err = run("--boots", "1")
     expect("one boot allowed", code == 1 and "Boot 1: reset through port 0xCF9" in out, f"exit {code}\n{out}")
@@ -90,7 +96,7 @@ with tempfile.TemporaryDirectory() as work:
         "busy not a number": (["--busy", "x"], "--busy takes"),
         "no boots": (["--boots", "0"], "--boots takes"),
         "revision not hex": (["--revision", "131072"], "--revision takes"),
-        "no such transport": (["--transport", "3"], "--transport takes"),
+        "no such transport": (["--transport", "4"], "--transport takes"),
         "unknown option": (["--frobnicate"], "unknown option"),
         "option without value": (["--fru"], "--fru needs a value"),
     }
