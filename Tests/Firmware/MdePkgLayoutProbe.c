@@ -1,5 +1,5 @@
 /** @file
-  Built against EDK2's MdePkg headers on the host: prints, as a header of
+  Built against EDK2's MdePkg headers (and MdeModulePkg's IPMI_PROTOCOL) on the host: prints, as a header of
   #defines, the offsets, sizes and values that our own UEFI and PI
   definitions must match (the list is UefiLayout.def). LayoutCheck.cpp then
   compares ours with them at compile time.
@@ -13,6 +13,7 @@
 #include <Guid/GlobalVariable.h>
 #include <Guid/SmBios.h>
 #include <Protocol/Smbios.h>
+#include <Protocol/IpmiProtocol.h>
 
 //
 // The C library's printf, declared here: its headers and MdePkg's do not mix.
@@ -41,6 +42,7 @@ main (
   EFI_GUID  SmbiosProtocol = EFI_SMBIOS_PROTOCOL_GUID;
   EFI_GUID  Smbios3Table   = SMBIOS3_TABLE_GUID;
   EFI_GUID  SmbiosTable    = SMBIOS_TABLE_GUID;
+  EFI_GUID  IpmiProtocol   = IPMI_PROTOCOL_GUID;
 
   printf ("/* Generated from EDK2's MdePkg by MdePkgLayoutProbe.c. */\n");
 #define BS_SLOT(Member)        printf ("#define MDE_BS_%s %lluULL\n", #Member, (unsigned long long)OFFSET_OF (EFI_BOOT_SERVICES, Member));
@@ -55,6 +57,7 @@ main (
   PRINT_GUID ("SmbiosProtocol", SmbiosProtocol);
   PRINT_GUID ("Smbios3Table", Smbios3Table);
   PRINT_GUID ("SmbiosTable", SmbiosTable);
+  PRINT_GUID ("IpmiProtocol", IpmiProtocol);
   //
   // A load option: the packed EFI_LOAD_OPTION header, then the description.
   //

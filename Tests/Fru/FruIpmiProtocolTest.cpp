@@ -183,6 +183,18 @@ TEST_F (FruIpmiProtocol, NoReplyAndRequestsItCannotCarryAreErrorsAtOnce) {
   EXPECT_EQ (Board.Bmc.Exchanges (), Sent + 1) << "only the transport error's request reached the BMC";
 
   //
+  // A caller of the one-byte shape that leaves stale bytes above the request
+  // size in its slot: the bridge reads the low byte only.
+  //
+  auto    *Transport = static_cast<IPMI_TRANSPORT_PROTOCOL *>(Board.Protocols.Find (gIpmiTransportProtocolGuid));
+  UINT8   Area[256];
+  Length = 255;
+  EXPECT_EQ (IpmiSendAnyShape (Transport, IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, const_cast<UINT8 *>(READ_16.data ()),
+                               0xA5A5A5A5A5A5A504ull, Area, &Length), EFI_SUCCESS);
+  EXPECT_EQ (Length, 18u);
+  EXPECT_EQ (Board.Bmc.Requests ().back ().Data, READ_16);
+
+  //
   // A reply longer than the caller's capacity: the first bytes, no more.
   //
   EXPECT_EQ (Send (IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, READ_16, 4, &Length), EFI_BUFFER_TOO_SMALL);
