@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace FruShapes;
 
 namespace {
@@ -97,6 +99,19 @@ TEST_F (FruIpmiProtocol, BusyRepliesReachTavriDxeAsBusyAndAreWaitedOut) {
   EXPECT_EQ (Size, 0u);
   EXPECT_EQ (Board.Bmc.Requests ().size (), 4u);
   EXPECT_EQ (Board.Cpu.PauseCount () - Pauses, 4u * 96u);
+  EXPECT_FALSE (Board.IpmiProtocol.Wedged ());
+}
+
+TEST_F (FruIpmiProtocol, WriteProtectedReachesTavriDxeAndTheFirstChunkStays) {
+  UINT8  Data[32];
+  UINTN  Size = sizeof (Data);
+
+  std::fill (Data, Data + sizeof (Data), 0x77);
+  Board.Bmc.WriteProtect (0, 0x0610, 4);
+  EXPECT_EQ (Fru->WriteFruData (0, 0x0600, &Size, Data), EFI_WRITE_PROTECTED);
+  EXPECT_EQ (Size, 0u);
+  EXPECT_EQ (Shaped.Device (0x600, 16), Bytes (16, 0x77));
+  EXPECT_NE (Shaped.Device (0x610, 16), Bytes (16, 0x77));
   EXPECT_FALSE (Board.IpmiProtocol.Wedged ());
 }
 
