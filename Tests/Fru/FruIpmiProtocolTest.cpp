@@ -145,12 +145,16 @@ TEST_F (FruIpmiProtocol, EveryCompletionCodeAndShortOrEmptyReplyReachesTheCaller
   }
 
   //
-  // A reply claiming 16 bytes and carrying 3, one with the code alone: what
-  // came. None at all: no completion code to give.
+  // A reply claiming 16 bytes and carrying 3, one carrying more than it
+  // claims, one with the code alone: what came, as far as claimed. None at
+  // all: no completion code to give.
   //
   Board.Bmc.QueueRaw ({ 0x00, 16, 0x21, 0x22, 0x23 });
   EXPECT_EQ (Send (IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, READ_16, 255, &Length), EFI_SUCCESS);
   EXPECT_EQ (Length, 5u);
+  Board.Bmc.QueueRaw ({ 0x00, 3, 0x21, 0x22, 0x23, 0x24, 0x25 });
+  EXPECT_EQ (Send (IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_READ_FRU_DATA, READ_16, 255, &Length), EFI_SUCCESS);
+  EXPECT_EQ (Length, 5u) << "no more than the count byte says";
   Board.Bmc.QueueRaw ({ 0x00 });
   EXPECT_EQ (Send (IPMI_NETFN_STORAGE, 0, IPMI_STORAGE_WRITE_FRU_DATA, { 0, 0, 5, 0x42 }, 2, &Length), EFI_SUCCESS);
   EXPECT_EQ (Length, 1u);
