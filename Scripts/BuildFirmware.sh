@@ -199,7 +199,7 @@ build_generation() {
   local upstream=$1 suite=$2 version root src stage out step
   configure "$upstream"
   private_apt "$suite"
-  version=$(apt-cache "${apt_opts[@]}" showsrc edk2 2>/dev/null | awk '/^Version:/ { print $2 }' | sort -V | tail -1)
+  version=$( (apt-cache "${apt_opts[@]}" showsrc edk2 2>/dev/null || true) | awk '/^Version:/ { print $2 }' | sort -V | tail -1)
   [ -n "$version" ] || { say "apt knows no edk2 source package in $suite" >&2; exit 1; }
   [ "$(echo "${version#*:}" | cut -d- -f1)" = "$upstream" ] ||
     { say "$suite carries edk2 $version, not $upstream: update the generations in $0" >&2; exit 1; }
