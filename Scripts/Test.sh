@@ -40,7 +40,7 @@ end "$(ls build/*.efi 2>/dev/null | wc -l) images"
 
 begin firmware
 Scripts/BuildFirmware.sh build
-end "$(ls build/firmware/*.fd 2>/dev/null | wc -l) images"
+end "$(ls build/firmware-*/*.fd 2>/dev/null | wc -l) images, $(ls -d build/firmware-*/ 2>/dev/null | wc -l) EDK2 versions"
 
 begin CTest
 run_ctest build "$@"

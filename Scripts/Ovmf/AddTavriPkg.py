@@ -27,9 +27,15 @@ running this again gives the same result; a file whose content would not
 change is not rewritten, so EDK2's build does not parse the platform again
 for nothing. Binary INFs are listed in the FDF only, as EDK2 allows.
 
-Usage: AddTavriPkg.py EDK2_SOURCE_DIR [VARIANT]
+The DXE drivers go after OvmfPkg's include of its TPM drivers, whose path
+differs between EDK2 generations (OvmfPkg/OvmfTpmDxe.fdf.inc up to 2022.11,
+OvmfPkg/Include/Fdf/OvmfTpmDxe.fdf.inc since): Scripts/BuildFirmware.sh
+names it.
+
+Usage: AddTavriPkg.py [--tpm-include FDF_INC] EDK2_SOURCE_DIR [VARIANT]
 """
 
+import argparse
 import os
 import shutil
 import sys
@@ -96,6 +102,9 @@ def pristine(path):
 
 
 def insert_after(text, anchor, addition):
+    if anchor not in text:
+        sys.exit("AddTavriPkg: %r not found in OvmfPkgX64's description: not the layout of this EDK2 version"
+                 % anchor.strip())
     at = text.index(anchor) + len(anchor)
     return text[:at] + addition + text[at:]
 
@@ -118,8 +127,13 @@ def crlf(text):
 
 
 def main():
-    src = sys.argv[1]
-    tavri, transport = VARIANTS[sys.argv[2] if len(sys.argv) > 2 else "source"]
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tpm-include", default="OvmfPkg/OvmfTpmDxe.fdf.inc")
+    parser.add_argument("src")
+    parser.add_argument("variant", nargs="?", default="source", choices=sorted(VARIANTS))
+    args = parser.parse_args()
+    src = args.src
+    tavri, transport = VARIANTS[args.variant]
     dsc = os.path.join(src, "OvmfPkg", "OvmfPkgX64.dsc")
     fdf = os.path.join(src, "OvmfPkg", "OvmfPkgX64.fdf")
 
@@ -128,7 +142,7 @@ def main():
 
     text = pristine(fdf)
     text = insert_after(text, "INF  OvmfPkg/PlatformPei/PlatformPei.inf\r\n", crlf(FDF_PEIM))
-    text = insert_after(text, "!include OvmfPkg/OvmfTpmDxe.fdf.inc\r\n", crlf(FDF_DXE.format(tavri=tavri, transport=transport)))
+    text = insert_after(text, "!include %s\r\n" % args.tpm_include, crlf(FDF_DXE.format(tavri=tavri, transport=transport)))
     write_if_changed(fdf, text + crlf(FDF_RULE))
 
 

@@ -28,7 +28,12 @@ I/O write (the KCS interface and the reset control register at 0xCF9).
                            publishes: it starts before TavriDxe, and no hook of
                            TavriDxe runs.
 
-Usage: python3 -m Harness.BootFirmware BUILD_DIR [--image IMAGE] [--work DIR]
+  --firmware DIR           the folder of flash images under BUILD_DIR (or a
+                           path): firmware (the first EDK2 generation, the
+                           default) or firmware-VERSION, one per EDK2 version
+                           Scripts/BuildFirmware.sh builds.
+
+Usage: python3 -m Harness.BootFirmware BUILD_DIR [--image IMAGE] [--firmware DIR] [--work DIR]
 """
 
 import argparse
@@ -59,12 +64,28 @@ PROBE_COMMANDS = 16
 APP_READ_COMMANDS = 16
 
 
-def run(build, work, image, timeout, bmc=None, extra=()):
-    """Boot the image; bmc is QEMU's BMC arguments (QEMU's own BMC serving
-    the board's FRU image when None), extra more QEMU arguments."""
-    code = os.path.join(build, "firmware", IMAGES[image])
+def add_firmware_argument(parser):
+    parser.add_argument("--firmware", default="firmware",
+                        help="folder of the flash images under BUILD_DIR: firmware or firmware-VERSION")
+
+
+def firmware_dir(build, firmware):
+    """The folder of one EDK2 generation's flash images (BuildFirmware.sh)."""
+    return os.path.join(build, firmware)
+
+
+def run(build, work, image, timeout, bmc=None, extra=(), firmware="firmware"):
+    """Boot the image of the EDK2 generation in BUILD/firmware; bmc is QEMU's
+    BMC arguments (QEMU's own BMC serving the board's FRU image when None),
+    extra more QEMU arguments."""
+    folder = firmware_dir(build, firmware)
+    code = os.path.join(folder, IMAGES[image])
     if not os.path.exists(code):
         sys.exit("%s is missing: run Scripts/BuildFirmware.sh %s first" % (code, build))
+    version = os.path.join(folder, "edk2-version")
+    if os.path.exists(version):
+        with open(version) as f:
+            print("Flash image %s, OVMF from EDK2 %s" % (code, f.read().strip()))
     esp = os.path.join(work, "esp")
     shutil.rmtree(esp, ignore_errors=True)
     os.makedirs(os.path.join(esp, "EFI", "BOOT"))
@@ -184,10 +205,11 @@ def entry_offset(path):
     return int.from_bytes(data[pe + 0x28:pe + 0x2C], "little")
 
 
-def check_integration(c, result, build, image):
+def check_integration(c, result, build, image, firmware="firmware"):
     """The TavriDxe the core loaded is the one this integration puts in the
     volume: EDK2's own build of it, or the standalone image."""
-    built = os.path.join(build, "TavriDxe.efi") if image == "binary" else os.path.join(build, "firmware", "TavriDxe.efi")
+    built = (os.path.join(build, "TavriDxe.efi") if image == "binary"
+             else os.path.join(firmware_dir(build, firmware), "TavriDxe.efi"))
     if not os.path.exists(built):
         c.want(False, "%s is missing: the firmware build did not keep the TavriDxe image it put in the volume" % built)
         return
@@ -240,20 +262,21 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
     parser.add_argument("--image", choices=sorted(IMAGES), default="source")
+    add_firmware_argument(parser)
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=300)
     args = parser.parse_args()
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="tavri-firmware-"))
     os.makedirs(work, exist_ok=True)
     build = os.path.abspath(args.build)
-    result = run(build, work, args.image, args.timeout)
+    result = run(build, work, args.image, args.timeout, firmware=args.firmware)
     transport = TRANSPORTS.get(args.image, "KcsIpmiDxe")
     if args.image in TOO_EARLY:
         c = check_transport_first(result, transport, before_write=(args.image == "transport-first"))
     else:
         c = check_normal(result, transport)
     if args.image not in TOO_EARLY:
-        check_integration(c, result, build, args.image)
+        check_integration(c, result, build, args.image, args.firmware)
     print_report(build, result, args.image)
 
     def dump():

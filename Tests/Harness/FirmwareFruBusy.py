@@ -25,7 +25,7 @@ and the rest of the boot must go on: the later operations succeed, the CMOS
 marker, the IIO import and every other check of the normal cycle hold, and
 the app finishes.
 
-Usage: python3 -m Harness.FirmwareFruBusy BUILD_DIR [--work DIR]
+Usage: python3 -m Harness.FirmwareFruBusy BUILD_DIR [--firmware DIR] [--work DIR]
 """
 
 import argparse
@@ -56,7 +56,7 @@ OPS_COMMANDS = 6
 FAULT_FLOOR = 0x100
 
 
-def run(build, work, timeout):
+def run(build, work, timeout, firmware="firmware"):
     """Boot the image with ipmi_sim behind the fault link; the link, ipmi_sim
     and QEMU are stopped on every way out."""
     scenarios = [dict(s) for s in SCENARIOS]
@@ -69,7 +69,7 @@ def run(build, work, timeout):
     with OI.IpmiSim(work, fru) as sim:
         with FF.LinkProcess(work, sim, [r for s in scenarios for r in s["rules"]]) as link:
             result = BF.run(build, work, IMAGE, timeout, bmc=Q.extern_bmc_args(link.port),
-                            extra=Q.fw_cfg_args(FF.FRU_OPS_NAME, ops_path))
+                            extra=Q.fw_cfg_args(FF.FRU_OPS_NAME, ops_path), firmware=firmware)
         problems += link.errors
         witness = sim.read_fru()
         fru_print = sim.fru_print()
@@ -94,16 +94,17 @@ def check_link(c, log):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
+    BF.add_firmware_argument(parser)
     parser.add_argument("--work")
     parser.add_argument("--timeout", type=int, default=300)
     args = parser.parse_args()
     work = os.path.abspath(args.work or tempfile.mkdtemp(prefix="tavri-firmware-busy-"))
     os.makedirs(work, exist_ok=True)
     build = os.path.abspath(args.build)
-    result, scenarios, log, witness, fru_print, problems = run(build, work, args.timeout)
+    result, scenarios, log, witness, fru_print, problems = run(build, work, args.timeout, args.firmware)
 
     c = BF.check_normal(result, BF.TRANSPORTS[IMAGE], app_ops_commands=OPS_COMMANDS)
-    BF.check_integration(c, result, build, IMAGE)
+    BF.check_integration(c, result, build, IMAGE, args.firmware)
     for p in problems:
         c.want(False, p)
     check_link(c, log)
