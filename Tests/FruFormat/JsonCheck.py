@@ -130,7 +130,7 @@ BAD = [
     (with_value("board.offset", 16), "board.offset: the board area at 0x0010-0x0027 overlaps the chassis area at 0x0008-0x0027"),
     (with_value("board.mfg_date", "2024-02-30 10:00"), 'board.mfg_date: "2024-02-30 10:00" is not a date'),
     (with_value("chassis.type", 300), "chassis.type: 300 is more than 255"),
-    (with_value("chassis.type", -1), "chassis.type: is not a whole number of 0 or more"),
+    (with_value("chassis.type", -1), "chassis.type: -1 is not a whole number of 0 or more"),
     (with_value("chassis.error", "checksum bad"), "chassis.error: the area failed its checks"),
     (with_value("errors", ["common header: checksum at 0x0007 is wrong"]), "errors: the image this description was printed from failed"),
     (with_value("size", 16), "size: 16 bytes, but the areas end at byte"),

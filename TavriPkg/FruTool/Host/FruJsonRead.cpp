@@ -233,7 +233,8 @@ FRU_JSON_MAKER::GetNumber (
 
     Value = Parsed;
   } else {
-    return Fail (Join (Path, Key), std::string ("is ") + (Item.is_number () ? "not a whole number of 0 or more" : Item.type_name ()) + ", not a number");
+    return Fail (Join (Path, Key), Item.is_number () ? Item.dump () + " is not a whole number of 0 or more"
+                                                     : std::string ("is ") + Item.type_name () + ", not a number");
   }
 
   if (Value > Max) {
