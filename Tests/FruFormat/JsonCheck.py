@@ -114,6 +114,7 @@ BAD = [
     (with_value("board.fields.2.value", "${FRU_SERIAL"), "board.fields[2].value: ${ without }"),
     (with_value("board.fields.1.value", "x"), "board.fields[1].value: one character cannot be text"),
     (with_value("board.fields.1.value", "\u20ac5"), "board.fields[1].value: the character U+20AC is not in Latin-1"),
+    (with_value("board.fields.1.value", "${FRU_RAW}"), "board.fields[1].value: not UTF-8 text (a byte 0xE9 out of place)"),
     (with_value("board.fields.1.value", 7), "board.fields[1].value: is number, not a string"),
     (with_value("board.fields.1.encoding", "ebcdic"), 'board.fields[1].encoding: "ebcdic" is not an encoding'),
     (with_value("board.fields.1", {"encoding": "6bit", "value": "lower"}), "board.fields[1].value: not in 6-bit ASCII"),
@@ -148,7 +149,8 @@ def refusals(tool, work, problems):
     for text, want in BAD:
         if os.path.exists(out):
             os.remove(out)
-        rc, _, why = frutool(tool, ["make", "--json", "-", out], stdin=text.encode(), env={"FRU_SERIAL": "SN-1"})
+        rc, _, why = frutool(tool, ["make", "--json", "-", out], stdin=text.encode(),
+                              env={"FRU_SERIAL": "SN-1", "FRU_RAW": "caf\udce9"})
         if rc != 1 or not why.startswith("frutool: standard input: ") or want not in why \
                 or not why.rstrip().endswith("; nothing written") or os.path.exists(out):
             problems.append("make of %.60r: exit %d, %s, said %r; expected %r" % (

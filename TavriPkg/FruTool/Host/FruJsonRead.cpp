@@ -441,7 +441,7 @@ FRU_JSON_MAKER::BuildInfoArea (
   )
 {
   const std::string  &Path = Placed.Path;
-  std::uint64_t      Size = 0, Code = 0, Ignored;
+  std::uint64_t      Size = 0, Code = 0;
   bool               HasSize, HasCode, Present;
   std::string        Date;
   UINT32             Minutes = 0;
@@ -460,7 +460,6 @@ FRU_JSON_MAKER::BuildInfoArea (
     return Fail (Join (Path, "mfg_date"), "\"" + Date + "\" is not a date YYYY-MM-DD HH:MM (UTC, 1996-01-01 00:00 to 2027-11-24 20:15) or unspecified");
   }
 
-  (void)Ignored;
   std::vector<std::uint8_t>  &Bytes = Placed.Bytes;
   Bytes = { FRU_FORMAT_VERSION, 0, static_cast<std::uint8_t>(HasCode ? Code : (Area == FruAreaChassis) ? CHASSIS_UNKNOWN : LANGUAGE_ENGLISH) };
   if (Area == FruAreaBoard) {

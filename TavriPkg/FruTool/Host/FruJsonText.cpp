@@ -121,13 +121,20 @@ FruJsonLatin1OfText (
     }
 
     //
-    // The JSON parser has checked the UTF-8; a lead byte of C2 or C3 is a
-    // character up to U+00FF, anything else lies past Latin-1.
+    // A lead byte of C2 or C3 and a continuation byte is a character up to
+    // U+00FF; anything else lies past Latin-1 or, in a value taken from the
+    // environment, is not UTF-8 at all.
     //
-    if (((Byte == 0xC2) || (Byte == 0xC3)) && (At + 1 < Text.size ())) {
+    std::uint8_t  Next = (At + 1 < Text.size ()) ? static_cast<std::uint8_t>(Text[At + 1]) : 0;
+    if (((Byte == 0xC2) || (Byte == 0xC3)) && ((Next & 0xC0) == 0x80)) {
       Bytes.push_back (static_cast<std::uint8_t>(((Byte & 0x03) << 6) | (static_cast<std::uint8_t>(Text[At + 1]) & 0x3F)));
       At++;
       continue;
+    }
+
+    if ((Byte < 0xC2) || (Byte > 0xF4) || ((Next & 0xC0) != 0x80)) {
+      Why = "not UTF-8 text (a byte 0x" + FruJsonHex (&Byte, 1) + " out of place)";
+      return false;
     }
 
     std::uint32_t  Code  = 0;
