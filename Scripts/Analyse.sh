@@ -12,6 +12,6 @@ cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-s
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
   -ITavriPkg/Include -IStandalone/Include -ITavriPkg/FruSmbiosDxe --suppress=missingIncludeSystem --error-exitcode=1 \
   TavriPkg/FruSmbiosDxe TavriPkg/KcsIpmiDxe
-sources+=(TavriPkg/Library/FruFormatLib/Fru*.cpp TavriPkg/FruSmbiosDxe/*.cpp)
+sources+=(TavriPkg/Library/FruFormatLib/Fru*.cpp TavriPkg/FruSmbiosDxe/*.cpp TavriPkg/FruTool/Host/*.cpp)
 clang-tidy-14 -p build --quiet "${sources[@]}"
 echo "static analysis: cppcheck and clang-tidy clean on ${#sources[@]} driver and FRU tool sources (cppcheck also on the KCS transport)"

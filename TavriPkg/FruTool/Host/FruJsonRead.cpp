@@ -27,7 +27,7 @@
 namespace {
 
 constexpr std::size_t   MAX_NESTING      = 32;
-constexpr std::size_t   MAX_AREA_OFFSET  = 255 * 8;
+constexpr std::size_t   MAX_AREA_OFFSET  = std::size_t (255) * 8;
 constexpr std::uint8_t  CHASSIS_UNKNOWN  = 2;
 constexpr std::uint8_t  LANGUAGE_ENGLISH = 25;
 constexpr char          BCD_PLUS[]       = "0123456789 -.";

@@ -59,7 +59,7 @@ FieldJson (
 
     case FRU_TYPE_BCD_PLUS: {
       std::string  Text;
-      for (std::size_t Index = 0; Index < 2u * Field.Length; Index++) {
+      for (std::size_t Index = 0; Index < std::size_t (2) * Field.Length; Index++) {
         std::uint8_t  Nibble = (Index % 2 == 0) ? Bytes[Index / 2] >> 4 : Bytes[Index / 2] & 0xF;
         if (Nibble >= sizeof (BCD_PLUS) - 1) {
           Out["hex"] = FruJsonHex (Bytes, Field.Length);
@@ -75,7 +75,7 @@ FieldJson (
 
     case FRU_TYPE_6BIT: {
       std::string  Text;
-      for (std::size_t Index = 0; Index < (Field.Length * 8u) / 6; Index++) {
+      for (std::size_t Index = 0; Index < (std::size_t (Field.Length) * 8) / 6; Index++) {
         std::size_t    Bit  = Index * 6;
         std::uint32_t  Code = static_cast<std::uint32_t>(Bytes[Bit / 8]) >> (Bit % 8);
         if (((Bit % 8) > 2) && (Bit / 8 + 1 < Field.Length)) {
