@@ -134,6 +134,7 @@ BAD = [
     (with_value("chassis.type", -1), "chassis.type: -1 is not a whole number of 0 or more"),
     (with_value("chassis.error", "checksum bad"), "chassis.error: the area failed its checks"),
     (with_value("errors", ["common header: checksum at 0x0007 is wrong"]), "errors: the image this description was printed from failed"),
+    (with_value("header", {"offsets": {"board": 48}}), "header.offsets.board: 48, but the board area is placed at 40"),
     (with_value("size", 16), "size: 16 bytes, but the areas end at byte"),
     (with_value("multirecord.records", []), "multirecord.records: no records"),
     (with_value("multirecord.records.0.data", "00" * 256), "multirecord.records[0].data: 256 bytes, at most 255"),

@@ -142,6 +142,7 @@ private:
   bool BuildRecord (const FRU_JSON &Object, const std::string &Path, bool Last, std::vector<std::uint8_t> &Bytes);
   bool BuildMultiRecordArea (const FRU_JSON &Object, PLACED_AREA &Placed);
   bool Place (std::vector<PLACED_AREA> &Areas, std::size_t &End);
+  bool CheckHeaderOffsets (const FRU_JSON &Offsets, const std::vector<PLACED_AREA> &Areas);
 };
 
 bool
@@ -681,6 +682,44 @@ FRU_JSON_MAKER::Place (
   return true;
 }
 
+/**
+  The common header's offsets as print --json shows them: each one given
+  must be where its area is placed (0 for an area left out). They are shown,
+  not taken: an area moves with its own offset.
+**/
+bool
+FRU_JSON_MAKER::CheckHeaderOffsets (
+  const FRU_JSON                  &Offsets,
+  const std::vector<PLACED_AREA>  &Areas
+  )
+{
+  if (!CheckKeys (Offsets, "header.offsets", { "internal", "chassis", "board", "product", "multirecord" })) {
+    return false;
+  }
+
+  for (std::size_t Slot = FruAreaInternal; Slot < FruAreaCount; Slot++) {
+    const char     *Name = FruAreaName (static_cast<FRU_AREA>(Slot));
+    std::uint64_t  Given;
+    bool           Present;
+    std::size_t    Placed = 0;
+    if (!GetNumber (Offsets, "header.offsets", Name, MAX_AREA_OFFSET, Given, Present)) {
+      return false;
+    }
+
+    for (const PLACED_AREA &Area : Areas) {
+      Placed = (Area.Area == static_cast<FRU_AREA>(Slot)) ? Area.Offset : Placed;
+    }
+
+    if (Present && (Given != Placed)) {
+      return Fail (Join ("header.offsets", Name), std::to_string (Given) + ", but the " + Name + " area " +
+                   ((Placed == 0) ? std::string ("is left out") : "is placed at " + std::to_string (Placed)) +
+                   "; areas are placed by their own offset");
+    }
+  }
+
+  return true;
+}
+
 bool
 FRU_JSON_MAKER::Make (
   const FRU_JSON             &Root,
@@ -704,7 +743,7 @@ FRU_JSON_MAKER::Make (
   }
 
   if (Root.contains ("header") &&
-      (!CheckKeys (Root["header"], "header", { "version", "checksum" }) || !GetNumber (Root["header"], "header", "version", 0xFF, Version, HasVersion)))
+      (!CheckKeys (Root["header"], "header", { "version", "checksum", "offsets" }) || !GetNumber (Root["header"], "header", "version", 0xFF, Version, HasVersion)))
   {
     return false;
   }
@@ -732,6 +771,10 @@ FRU_JSON_MAKER::Make (
   }
 
   if (!Place (Areas, End)) {
+    return false;
+  }
+
+  if (Root.contains ("header") && Root["header"].contains ("offsets") && !CheckHeaderOffsets (Root["header"]["offsets"], Areas)) {
     return false;
   }
 

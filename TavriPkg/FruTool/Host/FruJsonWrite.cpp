@@ -191,7 +191,11 @@ FruJsonPrint (
   if (FruReadHeader (Data, Size, &Header, &Error) != FruOk) {
     ErrorList.push_back (ErrorText (Error));
   } else {
-    Out["header"] = { { "version", Data[0] }, { "checksum", "ok" } };
+    Out["header"] = { { "version", Data[0] }, { "checksum", "ok" }, { "offsets", FRU_JSON::object () } };
+    for (std::size_t Slot = FruAreaInternal; Slot < FruAreaCount; Slot++) {
+      Out["header"]["offsets"][FruAreaName (static_cast<FRU_AREA>(Slot))] = Header.Start[Slot];
+    }
+
     for (std::size_t Slot = FruAreaInternal; Slot < FruAreaCount; Slot++) {
       FRU_AREA  Area = static_cast<FRU_AREA>(Slot);
       if (Header.Start[Area] == 0) {
