@@ -107,6 +107,7 @@ def with_value(path, value):
 BAD = [
     ('{"board": ', "not JSON: parse error at line 1, column 11"),
     ("[1]", "is array, not an object"),
+    ('{"size": 1E400}', "not JSON: number overflow parsing '1E400'"),
     ('{"a":' + "[" * 100, "nested deeper than 32 levels"),
     (with_value("boardd", {}), "boardd: unknown key; expected size, header, internal"),
     (with_value("board.fields.2.value", "s" * 70), "board.fields[2].value: 70 characters, at most 63"),

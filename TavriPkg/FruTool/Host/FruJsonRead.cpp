@@ -821,9 +821,13 @@ FruJsonMake (
     return false;
   }
 
+  //
+  // A syntax error is a parse_error, a number past a double's range an
+  // out_of_range: either refuses the description.
+  //
   try {
     Root = FRU_JSON::parse (Text);
-  } catch (const FRU_JSON::parse_error &Parse) {
+  } catch (const FRU_JSON::exception &Parse) {
     std::string  What  = Parse.what ();
     std::size_t  Start = What.find ("] ");
     Error = "not JSON: " + ((Start == std::string::npos) ? What : What.substr (Start + 2));
