@@ -15,6 +15,6 @@ cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-s
 cppcheck --quiet --enable=warning,performance,portability --std=c++17 --inline-suppr \
   -ITavriPkg/Include -IStandalone/Include -ITavriPkg/IpmiProtocolBridgeDxe --suppress=missingIncludeSystem --error-exitcode=1 \
   TavriPkg/IpmiProtocolBridgeDxe
-sources+=(TavriPkg/Library/FruFormatLib/Fru*.cpp TavriPkg/FruSmbiosDxe/*.cpp TavriPkg/IpmiProtocolBridgeDxe/*.cpp)
+sources+=(TavriPkg/Library/FruFormatLib/Fru*.cpp TavriPkg/FruSmbiosDxe/*.cpp TavriPkg/IpmiProtocolBridgeDxe/*.cpp TavriPkg/FruTool/Host/*.cpp)
 clang-tidy-14 -p build --quiet "${sources[@]}"
 echo "static analysis: cppcheck and clang-tidy clean on ${#sources[@]} driver and FRU tool sources (cppcheck also on the KCS transport and the IPMI_PROTOCOL bridge)"

@@ -15,6 +15,7 @@ packages=(
   mtools                                       # FAT ESP images for the shell sessions
   sbsigntool openssl                           # Secure Boot: sbsign, sbverify, the snakeoil key
   freeipmi-tools                               # ipmi-fru: the FRU tool's cross-check
+  nlohmann-json3-dev                           # JSON for frutool print/verify/make --json (host tool only)
   openipmi ipmitool                            # ipmi_sim, the second BMC, and ipmitool, its witness
 )
 need=()

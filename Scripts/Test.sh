@@ -61,7 +61,7 @@ end
 # Bounded fuzz runs (libFuzzer with ASan and UBSan).
 begin "fuzzing: build"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_FUZZ=ON -DTAVRI_BUILD_EFI=OFF
-cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz FruFormatFuzz
+cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz FruFormatFuzz FruJsonFuzz
 end "3 targets"
 begin "fuzzing: CTest"
 run_ctest build-fuzz -L fuzz "$@"

@@ -38,6 +38,17 @@ def frutool_fields(text):
     return fields
 
 
+FIXED = {"chassis": ["part", "serial"],
+         "board": ["manufacturer", "name", "serial", "part", "file_id"],
+         "product": ["manufacturer", "name", "part", "version", "serial", "asset", "file_id"]}
+
+
+def field_name(area, index):
+    """The name print gives field `index` of an area: fixed ones, then custom1, ..."""
+    fixed = FIXED[area]
+    return "%s.%s" % (area, fixed[index] if index < len(fixed) else "custom%d" % (index - len(fixed) + 1))
+
+
 def map_values(fields, convert):
     """fields with convert(name, value) applied to every value, custom
     fields one by one."""

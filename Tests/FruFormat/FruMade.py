@@ -1,14 +1,18 @@
 """Images made by `frutool make` for the cross-checks: descriptions a factory
 line would write (fixed model fields, serials from the environment), one
-whose values outgrow every default area size, a minimal one, and one with
-area and image sizes given. Each made image must print back every value of
+whose values outgrow every default area size, a minimal one, one with
+area and image sizes given, and a JSON one (every encoding but BCD plus,
+custom fields, records). Each made image must print back every value of
 its description.
 
 SPDX-License-Identifier: BSD-2-Clause-Patent
 """
 
+import json
 import os
 import subprocess
+
+from . import FruFields as F
 
 ENV = {"UNIT_SERIAL": "UNIT-000123", "BOARD_SERIAL": "BRD-SN-000123", "ASSET": "ASSET-7"}
 
@@ -59,6 +63,22 @@ image.size = 2048
 """,
 }
 
+# A JSON description, told apart by its first character; `$${` is a literal `${`.
+DESCRIPTIONS["made-json"] = json.dumps({
+    "size": 768,
+    "chassis": {"type": 17, "fields": [{"value": "CH-PART-01"}, {"value": "${UNIT_SERIAL}"},
+                                       {"encoding": "6bit", "value": "SIX BIT CUSTOM"}]},
+    "board": {"mfg_date": "2025-01-31 23:59", "fields": [
+        {"value": "Tavri Systems"}, {"name": "board.name", "value": "TVR-2S-MB"},
+        {"value": "${BOARD_SERIAL}"}, {"encoding": "6bit", "value": "BRD-PN-77"}, {"encoding": "binary", "value": "0102"},
+        {"value": "cost $${literal}"}, {"encoding": "binary", "value": "B14A87"}]},
+    "product": {"size": 128, "fields": [{"value": "Tavri Systems"}, {"value": "TVR Server"}, {"value": "TVR-SRV-2S"},
+                                        {"value": "A01"}, {"value": "${UNIT_SERIAL}"}, {"value": "${ASSET}"}, {"value": ""}]},
+    "multirecord": {"records": [
+        {"type": 1, "data": "81B004C4FF3C0078000000246F"},
+        {"type": 2, "data": "0250FB14FB8CFB32006400B80B", "decoded": {"output": 2, "nominal_voltage": -12000}}]},
+}, indent=1)
+
 # Value forms print shows for a description's value: hex digits upper case.
 CANON = {"multirecord.1.data", "multirecord.2.data", "multirecord.3.data"}
 
@@ -66,6 +86,17 @@ CANON = {"multirecord.1.data", "multirecord.2.data", "multirecord.3.data"}
 def expected_lines(text):
     """The `name: value` lines print must show for a description."""
     lines = []
+    if text.startswith("{"):
+        for area, body in json.loads(text).items():
+            for index, item in enumerate(body.get("fields", []) if isinstance(body, dict) else []):
+                value = item["value"]
+                for var, val in ENV.items():
+                    value = value.replace("${%s}" % var, val)
+                value = value.replace("$${", "${")
+                value = "0x" + value if item.get("encoding") == "binary" else value
+                name = F.field_name(area, index)
+                lines.append("%s: %s" % (name, value))
+        return lines
     for line in text.splitlines():
         line = line.strip()
         if not line or line.startswith("#") or "=" not in line:
@@ -88,7 +119,7 @@ def made_images(frutool, work):
     a list of problems: a make that failed or a value print does not give back."""
     cases, problems = [], []
     for name, text in DESCRIPTIONS.items():
-        desc = os.path.join(work, name + ".txt")
+        desc = os.path.join(work, name + (".json" if text.startswith("{") else ".txt"))
         out = os.path.join(work, name + ".bin")
         with open(desc, "w") as f:
             f.write(text)

@@ -16,7 +16,11 @@
 #include <Library/FruMake.h>
 #include <Library/FruPrint.h>
 
+#include "FruJson.h"
+
 namespace {
+
+constexpr std::size_t  DESCRIPTION_LIMIT = 1 << 20;
 
 const CHAR8 *
 Environment (
@@ -122,34 +126,79 @@ FruToolReadFile (
   return !Failed;
 }
 
+/**
+  The description of make: a file, or standard input for "-".
+**/
+static bool
+ReadDescription (
+  const char                 *Path,
+  std::vector<std::uint8_t>  &Text
+  )
+{
+  if (std::strcmp (Path, "-") != 0) {
+    return FruToolReadFile (Path, Text, DESCRIPTION_LIMIT);
+  }
+
+  std::uint8_t  Chunk[4096];
+  size_t        Got;
+  while ((Got = std::fread (Chunk, 1, sizeof (Chunk), stdin)) > 0) {
+    Text.insert (Text.end (), Chunk, Chunk + Got);
+    if (Text.size () > DESCRIPTION_LIMIT) {
+      std::fprintf (stderr, "frutool: the description on standard input is larger than %zu bytes\n", DESCRIPTION_LIMIT);
+      return false;
+    }
+  }
+
+  if (std::ferror (stdin) != 0) {
+    std::fprintf (stderr, "frutool: cannot read standard input\n");
+    return false;
+  }
+
+  return true;
+}
+
 int
 FruToolMake (
   const char  *Description,
-  const char  *Out
+  const char  *Out,
+  bool        Json
   )
 {
   std::vector<std::uint8_t>  Text;
   std::vector<std::uint8_t>  Image (FRU_MAX_IMAGE_SIZE);
   UINTN                      Size;
   FRU_MAKE_ERROR             Error;
+  const char                 *Name = (std::strcmp (Description, "-") == 0) ? "standard input" : Description;
 
-  if (!FruToolReadFile (Description, Text, 1 << 20)) {
+  if (!ReadDescription (Description, Text)) {
     return FRUTOOL_EXIT_IO;
   }
 
-  FRU_STATUS  Status = FruMakeImage (reinterpret_cast<const CHAR8 *>(Text.data ()), Text.size (), Environment, nullptr,
-                         Image.data (), Image.size (), &Size, &Error);
-  if (Status != FruOk) {
-    FRU_LINE  Line;
-    FruLineReset (&Line);
-    FruLineAddMakeError (&Line, &Error);
-    std::fprintf (stderr, "frutool: %s: %s; nothing written\n", Description, Line.Text);
-    return FRUTOOL_EXIT_BAD;
+  std::string  Source (Text.begin (), Text.end ());
+  if (Json || FruJsonLooksLikeJson (Source)) {
+    std::string  Why;
+    auto         Lookup = [](const std::string &Variable) -> const char * { return std::getenv (Variable.c_str ()); };
+    if (!FruJsonMake (Source, Lookup, Image, Why)) {
+      std::fprintf (stderr, "frutool: %s: %s; nothing written\n", Name, Why.c_str ());
+      return FRUTOOL_EXIT_BAD;
+    }
+
+    Size = Image.size ();
+  } else {
+    FRU_STATUS  Status = FruMakeImage (Source.data (), Source.size (), Environment, nullptr,
+                           Image.data (), Image.size (), &Size, &Error);
+    if (Status != FruOk) {
+      FRU_LINE  Line;
+      FruLineReset (&Line);
+      FruLineAddMakeError (&Line, &Error);
+      std::fprintf (stderr, "frutool: %s: %s; nothing written\n", Name, Line.Text);
+      return FRUTOOL_EXIT_BAD;
+    }
   }
 
   FRU_OUTPUT  Quiet = { Discard, nullptr };
   if (FruVerifyImage (Image.data (), Size, &Quiet) != 0) {
-    std::fprintf (stderr, "frutool: %s: the made image does not pass its checks; nothing written\n", Description);
+    std::fprintf (stderr, "frutool: %s: the made image does not pass its checks; nothing written\n", Name);
     return FRUTOOL_EXIT_BAD;
   }
 
@@ -164,7 +213,7 @@ FruToolMake (
     return FRUTOOL_EXIT_IO;
   }
 
-  std::printf ("%s: %zu bytes made from %s, every checksum good\n", Out, static_cast<size_t>(Size), Description);
+  std::printf ("%s: %zu bytes made from %s, every checksum good\n", Out, static_cast<size_t>(Size), Name);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 /** @file
   frutool's commands over more than one file: make (an image from a
-  description) and diff (the fields two images hold differently).
+  description, `name = value` lines or JSON) and diff (the fields two
+  images hold differently).
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
@@ -26,12 +27,15 @@ FruToolReadFile (
   );
 
 /**
-  frutool make DESCRIPTION OUT: 0 made, 1 the description is wrong, 3 I/O.
+  frutool make [--json] DESCRIPTION OUT: 0 made, 1 the description is wrong,
+  3 I/O. The description is JSON when Json is set or it starts with `{`,
+  otherwise `name = value` lines; "-" reads it from standard input.
 **/
 int
 FruToolMake (
   const char  *Description,
-  const char  *Out
+  const char  *Out,
+  bool        Json
   );
 
 /**

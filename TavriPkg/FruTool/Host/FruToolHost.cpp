@@ -1,14 +1,17 @@
 /** @file
   frutool: the FRU tool on the host, over FRU image files.
 
-    frutool print FILE                 every field as `name: value`
-    frutool verify FILE                header, areas and checksums
+    frutool print [--json] FILE        every field as `name: value`, or the
+                                       whole image as one JSON document
+    frutool verify [--json] FILE       header, areas and checksums
     frutool dump FILE [OFFSET [LENGTH]] hex dump
     frutool set [--size N] FILE NAME VALUE
                                        set one field, rewrite the file; the
                                        areas after it move when it grows, up
                                        to N bytes (default: the file's size)
-    frutool make DESCRIPTION OUT       an image from a `name = value` description
+    frutool make [--json] DESCRIPTION OUT
+                                       an image from a `name = value` or a
+                                       JSON description ("-": standard input)
     frutool diff A B                   the fields A and B hold differently
 
   Exit status of make: 0 made, 1 the description is wrong; of diff: 0 the
@@ -29,6 +32,7 @@
 #include <Library/FruEdit.h>
 #include <Library/FruPrint.h>
 
+#include "FruJson.h"
 #include "FruToolCompose.h"
 
 namespace {
@@ -52,11 +56,11 @@ Usage (
   )
 {
   std::fprintf (stderr,
-    "usage: frutool print FILE\n"
-    "       frutool verify FILE\n"
+    "usage: frutool print [--json] FILE\n"
+    "       frutool verify [--json] FILE\n"
     "       frutool dump FILE [OFFSET [LENGTH]]\n"
     "       frutool set [--size N] FILE NAME VALUE\n"
-    "       frutool make DESCRIPTION OUT\n"
+    "       frutool make [--json] DESCRIPTION OUT\n"
     "       frutool diff A B\n");
   return EXIT_USAGE;
 }
@@ -161,12 +165,29 @@ main (
     Argc   -= 2;
   }
 
+  //
+  // print, verify and make --json: the option goes right after the command.
+  //
+  bool  Json = false;
+  if ((FruStrEq (Argv[1], "print") || FruStrEq (Argv[1], "verify") || FruStrEq (Argv[1], "make")) &&
+      FruStrEq (Argv[2], "--json"))
+  {
+    Json    = true;
+    Argv[2] = Argv[1];
+    Argv   += 1;
+    Argc   -= 1;
+  }
+
   if (FruStrEq (Argv[1], "make") || FruStrEq (Argv[1], "diff")) {
     if (Argc != 4) {
       return Usage ();
     }
 
-    return FruStrEq (Argv[1], "make") ? FruToolMake (Argv[2], Argv[3]) : FruToolDiff (Argv[2], Argv[3]);
+    return FruStrEq (Argv[1], "make") ? FruToolMake (Argv[2], Argv[3], Json) : FruToolDiff (Argv[2], Argv[3]);
+  }
+
+  if (Argc < 3) {
+    return Usage ();
   }
 
   const char          *Command = Argv[1];
@@ -182,6 +203,18 @@ main (
 
   if (!ReadImage (Path, Image)) {
     return EXIT_IO;
+  }
+
+  if (Json && (Argc == 3)) {
+    size_t    Errors = 0;
+    FRU_JSON  Document = FruStrEq (Command, "print") ? FruJsonPrint (Image.data (), Image.size (), &Errors)
+                                                     : FruJsonVerify (Image.data (), Image.size (), Path, &Errors);
+    std::printf ("%s\n", Document.dump (2).c_str ());
+    return (Errors == 0) ? 0 : EXIT_BAD_IMAGE;
+  }
+
+  if (Json) {
+    return Usage ();
   }
 
   if (FruStrEq (Command, "print") && (Argc == 3)) {
