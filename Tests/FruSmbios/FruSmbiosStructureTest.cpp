@@ -71,6 +71,15 @@ TEST_F (FruSmbiosBoot, AnEnclosureWithoutStringsGetsTheChassisTypeAndStaysWellFo
   EXPECT_EQ (One.String (3, T3_MANUFACTURER), "OEM");
   EXPECT_EQ (One.String (3, T3_SERIAL), "CH-SN-0001");
   EXPECT_EQ (One.First (3)->size (), 0x16u + 4 + 11 + 1);
+
+  // One too short to hold the chassis type and serial number is left as it is.
+  Bytes  Short (5, 0);
+  Short[T3_MANUFACTURER] = 1;
+  EmulatedSmbios  Stub { 2, 8 };
+  Stub.AddPlatform (EmulatedSmbios::Structure (3, TYPE3_HANDLE, Short, { "OEM" }));
+  const Bytes  Before = *Stub.First (3);
+  UpdateAfterBoot (Stub, FruTest::Image ({ {}, ChassisArea () }));
+  EXPECT_EQ (*Stub.First (3), Before);
 }
 
 TEST_F (FruSmbiosBoot, AStructureTooLargeToCopyIsLeftAloneTheOthersStillChange) {
