@@ -166,7 +166,10 @@ EmulatedKcs::ReadPort (
   }
 
   if ((Port != DATA_PORT) || Output.empty ()) {
-    Faults.push_back ("read of port " + std::to_string (Port) + (Port == DATA_PORT ? " with OBF clear" : ""));
+    if (Faults.size () < 8) {     // a host polling the wrong port fails once, not ten million times
+      Faults.push_back ("read of port " + std::to_string (Port) + (Port == DATA_PORT ? " with OBF clear" : ""));
+    }
+
     return 0xFF;
   }
 
