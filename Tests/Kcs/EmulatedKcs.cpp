@@ -199,6 +199,10 @@ EmulatedKcs::WritePort (
     Faults.push_back ("write while IBF is set");
   }
 
+  if ((Port == DATA_PORT) && (Value == READ_BYTE) && (State == KcsState::Read) && !Output.empty ()) {
+    Faults.push_back ("READ acknowledges a byte the host has not read");
+  }
+
   Input     = Value;
   Command   = (Port == STATUS_PORT);
   Ibf       = true;

@@ -8,7 +8,8 @@
   leaves out a step is seen: it takes a written byte only after a few status
   reads, it queues its output bytes (a dummy byte the host did not clear comes
   before the next real one), and it records every host fault (a write while
-  IBF is set, a data read while OBF is clear, a control code out of place).
+  IBF is set, a data read while OBF is clear, a READ before the byte it
+  acknowledges was read, a control code out of place).
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
