@@ -363,8 +363,11 @@ TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
   EXPECT_EQ (Set (Data, "chassis.custom2", "x1", &Error), FruErrFieldMissing);
   EXPECT_EQ (Set (Data, "board.serial", std::string (64, 'x').c_str ()), FruErrBadValue);
   EXPECT_EQ (Set (Data, "board.serial", "a"), FruErrBadValue);
-  EXPECT_EQ (Set (Data, "chassis.type", "256"), FruErrBadValue);
-  EXPECT_EQ (Set (Data, "board.mfg_date", "yesterday"), FruErrBadValue);
+  EXPECT_EQ (Set (Data, "chassis.type", "256", &Error), FruErrBadValue);
+  EXPECT_EQ (Error.Offset, Data[2] * 8u + 2);
+  EXPECT_EQ (Error.Limit, 0xFFu);
+  EXPECT_EQ (Set (Data, "board.mfg_date", "yesterday", &Error), FruErrBadValue);
+  EXPECT_EQ (Error.Offset, Data[3] * 8u + 3);
   EXPECT_EQ (Data, Before);
 
   Bytes  NoBoard = Image ({ {}, Chassis () }, 128);
@@ -377,7 +380,9 @@ TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
   Bytes  Last = Image ({ {}, {}, Board () });
   Last.resize (Last.size () + 8, 0);
   EXPECT_EQ (Set (Last, "board.serial", "SN-12345"), FruOk);
-  EXPECT_EQ (Set (Last, "board.serial", "SN-1234567890123456"), FruErrNoRoom);
+  EXPECT_EQ (Set (Last, "board.serial", "SN-1234567890123456", &Error), FruErrNoRoom);
+  EXPECT_EQ (Error.Offset, Last[3] * 8u + 56) << "where the 56 bytes the area needs would end";
+  EXPECT_EQ (Error.Limit, Last.size ());
 }
 
 TEST (FruSet, KeepsEncodingsThatHoldTheValueAndAddsFields) {
