@@ -58,30 +58,79 @@ TEST (FruDecode, RecordsShowTheirChecksumStateEvenInABadArea) {
   EXPECT_TRUE (Out.Has ("multirecord.2: OEM, format 2, 2 bytes, header checksum bad: the list cannot be followed, end of list"));
   EXPECT_FALSE (Out.Has ("multirecord.2.data: 010203"));
 
-  // Each defined type decoded; one too short for its layout says so.
-  Bytes  Dc { 0x81, 0xB0, 0x04, 0xC4, 0xFF, 0x3C, 0x00, 0x78, 0x00, 0x00, 0x00, 0x20, 0x4E };
-  Bytes  Load { 0x02, 0x50, 0xFB, 0x14, 0xFB, 0x8C, 0xFB, 0x32, 0x00, 0x64, 0x00, 0xB8, 0x0B };
-  Bytes  Access { 0x02, 'h', 'o', 's', 't' };
+  // Each defined type decoded, every value from bytes of its own; one of a
+  // layout's length or too short for it says so.
+  Bytes  Power { 0x34, 0xF2, 0x10, 0x27, 0x28, 0x05, 0x2C, 0x01, 0x58, 0x02, 0x84, 0x03,
+                 0xB0, 0x04, 0x2F, 0x3F, 0x14, 0x1B, 0x20, 0x53, 0x12, 0xE8, 0x03, 0x0A };
+  Bytes  Dc { 0x81, 0xB0, 0x04, 0xC4, 0xFF, 0x3C, 0x00, 0x78, 0x00, 0x01, 0x00, 0x20, 0x4E };
+  Bytes  Load { 0x72, 0x50, 0xFB, 0x14, 0xFB, 0x8C, 0xFB, 0x32, 0x00, 0x64, 0x00, 0xB8, 0x0B };
   Bytes  Compat { 0x57, 0x01, 0x00, 0x0A, 0x01, 0x10, 0xFF };
-  Bytes  List = Record (0x01, Dc, false);
-  for (const Bytes &R : { Record (0x02, Load, false), Record (0x03, Access, false), Record (0x05, Compat, false),
-                          Record (0x00, Bytes (5, 0), false), Record (0x2A, { 0xAB }, true) })
+  Bytes  List;
+  for (const Bytes &R : { Record (0x00, Power, false), Record (0x01, Dc, false), Record (0x01, { 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 }, false),
+                          Record (0x02, Load, false), Record (0x03, { 0x02, 'h', 'o', 's', 't' }, false),
+                          Record (0x03, { 0x01, 0x1F, ' ', '~', 0x7F, '\\' }, false), Record (0x03, { 0x07, 0x01, 0xAB }, false),
+                          Record (0x03, { 0x08, 'x' }, false), Record (0x03, { 0x00 }, false), Record (0x03, {}, false),
+                          Record (0x05, Compat, false), Record (0x04, { 1, 2, 3, 4, 5, 6 }, false), Record (0x00, Bytes (5, 0), false),
+                          Record (0x02, Bytes (14, 0), false), Record (0x06, { 1 }, false), Record (0x07, {}, false),
+                          Record (0xFF, { 1, 0, 0x80 }, false), Record (0xC5, { 1, 2 }, false), Record (0xBF, { 0xAB }, true) })
   {
     List.insert (List.end (), R.begin (), R.end ());
   }
 
   Out = Print (Image ({ {}, {}, {}, {}, List }), &Errors);
   EXPECT_EQ (Errors, 0u);
-  for (const char *Line : { "multirecord.1.standby: yes", "multirecord.1.nominal_voltage: 12000 mV",
-                            "multirecord.1.negative_deviation: -600 mV", "multirecord.1.current_max: 20000 mA",
-                            "multirecord.2: DC load, format 2, 13 bytes, checksum ok", "multirecord.2.voltage_min: -12600 mV",
-                            "multirecord.3.access: system name: host", "multirecord.4.manufacturer_id: 343",
-                            "multirecord.4.code_mask: FF", "multirecord.5.decoded: too short for a power supply record (5 of 24 bytes)",
-                            "multirecord.6: unassigned type, format 2, 1 bytes, checksum ok, end of list",
-                            "multirecord.6.type: 0x2A", "multirecord.6.data: AB" })
-  {
-    EXPECT_TRUE (Out.Has (Line)) << Line;
-  }
+  EXPECT_EQ (Out.Lines, (std::vector<std::string> {
+    "multirecord.1: power supply, format 2, 24 bytes, checksum ok", "multirecord.1.type: 0x00",
+    "multirecord.1.data: 34F2102728052C0158028403B0042F3F141B205312E8030A", "multirecord.1.capacity: 564 W",
+    "multirecord.1.peak_va: 10000 VA", "multirecord.1.inrush_current: 40 A", "multirecord.1.inrush_interval: 5 ms",
+    "multirecord.1.input_low_1: 3000 mV", "multirecord.1.input_high_1: 6000 mV", "multirecord.1.input_low_2: 9000 mV",
+    "multirecord.1.input_high_2: 12000 mV", "multirecord.1.frequency_low: 47 Hz",
+    "multirecord.1.frequency_high: 63 Hz", "multirecord.1.dropout_tolerance: 20 ms", "multirecord.1.flags: 0x1B",
+    "multirecord.1.peak_wattage: 800 W", "multirecord.1.holdup_time: 5 s", "multirecord.1.combined_wattage: 1000 W",
+    "multirecord.1.tach_threshold: 10 RPS", "multirecord.2: DC output, format 2, 13 bytes, checksum ok",
+    "multirecord.2.type: 0x01", "multirecord.2.data: 81B004C4FF3C0078000100204E", "multirecord.2.output: 1",
+    "multirecord.2.standby: yes", "multirecord.2.nominal_voltage: 12000 mV",
+    "multirecord.2.negative_deviation: -600 mV", "multirecord.2.positive_deviation: 600 mV",
+    "multirecord.2.ripple: 120 mV", "multirecord.2.current_min: 1 mA", "multirecord.2.current_max: 20000 mA",
+    "multirecord.3: DC output, format 2, 13 bytes, checksum ok", "multirecord.3.type: 0x01",
+    "multirecord.3.data: 03000000000000000000000000", "multirecord.3.output: 3", "multirecord.3.standby: no",
+    "multirecord.3.nominal_voltage: 0 mV", "multirecord.3.negative_deviation: 0 mV",
+    "multirecord.3.positive_deviation: 0 mV", "multirecord.3.ripple: 0 mV", "multirecord.3.current_min: 0 mA",
+    "multirecord.3.current_max: 0 mA", "multirecord.4: DC load, format 2, 13 bytes, checksum ok",
+    "multirecord.4.type: 0x02", "multirecord.4.data: 7250FB14FB8CFB32006400B80B", "multirecord.4.output: 2",
+    "multirecord.4.nominal_voltage: -12000 mV", "multirecord.4.voltage_min: -12600 mV",
+    "multirecord.4.voltage_max: -11400 mV", "multirecord.4.ripple: 50 mV", "multirecord.4.current_min: 100 mA",
+    "multirecord.4.current_max: 3000 mA", "multirecord.5: management access, format 2, 5 bytes, checksum ok",
+    "multirecord.5.type: 0x03", "multirecord.5.data: 02686F7374", "multirecord.5.access: system name: host",
+    "multirecord.6: management access, format 2, 6 bytes, checksum ok", "multirecord.6.type: 0x03",
+    "multirecord.6.data: 011F207E7F5C", "multirecord.6.access: system management URL: \\x1F ~\\x7F\\x5C",
+    "multirecord.7: management access, format 2, 3 bytes, checksum ok", "multirecord.7.type: 0x03",
+    "multirecord.7.data: 0701AB", "multirecord.7.access: system unique ID: 01AB",
+    "multirecord.8: management access, format 2, 2 bytes, checksum ok", "multirecord.8.type: 0x03",
+    "multirecord.8.data: 0878", "multirecord.8.access: sub-type 0x08: x",
+    "multirecord.9: management access, format 2, 1 bytes, checksum ok", "multirecord.9.type: 0x03",
+    "multirecord.9.data: 00", "multirecord.9.access: sub-type 0x00: ",
+    "multirecord.10: management access, format 2, 0 bytes, checksum ok", "multirecord.10.type: 0x03",
+    "multirecord.10.data: ", "multirecord.10.decoded: too short for a management access record (0 of 1 bytes)",
+    "multirecord.11: extended compatibility, format 2, 7 bytes, checksum ok", "multirecord.11.type: 0x05",
+    "multirecord.11.data: 5701000A0110FF", "multirecord.11.manufacturer_id: 343", "multirecord.11.entity_id: 0x0A",
+    "multirecord.11.compatibility_base: 0x01", "multirecord.11.code_start: 0x10", "multirecord.11.code_mask: FF",
+    "multirecord.12: base compatibility, format 2, 6 bytes, checksum ok", "multirecord.12.type: 0x04",
+    "multirecord.12.data: 010203040506", "multirecord.12.manufacturer_id: 197121", "multirecord.12.entity_id: 0x04",
+    "multirecord.12.compatibility_base: 0x05", "multirecord.12.code_start: 0x06", "multirecord.12.code_mask: ",
+    "multirecord.13: power supply, format 2, 5 bytes, checksum ok", "multirecord.13.type: 0x00",
+    "multirecord.13.data: 0000000000", "multirecord.13.decoded: too short for a power supply record (5 of 24 bytes)",
+    "multirecord.14: DC load, format 2, 14 bytes, checksum ok", "multirecord.14.type: 0x02",
+    "multirecord.14.data: 0000000000000000000000000000",
+    "multirecord.14.decoded: not the length of a DC load record (14 of 13 bytes)",
+    "multirecord.15: ASF fixed SMBus device, format 2, 1 bytes, checksum ok", "multirecord.15.type: 0x06",
+    "multirecord.15.data: 01", "multirecord.16: ASF legacy-device alerts, format 2, 0 bytes, checksum ok",
+    "multirecord.16.type: 0x07", "multirecord.16.data: ", "multirecord.17: OEM, format 2, 3 bytes, checksum ok",
+    "multirecord.17.type: 0xFF", "multirecord.17.data: 010080", "multirecord.17.manufacturer_id: 8388609",
+    "multirecord.18: OEM, format 2, 2 bytes, checksum ok", "multirecord.18.type: 0xC5", "multirecord.18.data: 0102",
+    "multirecord.18.decoded: too short for a OEM record (2 of 3 bytes)",
+    "multirecord.19: unassigned type, format 2, 1 bytes, checksum ok, end of list", "multirecord.19.type: 0xBF",
+    "multirecord.19.data: AB" }));
 }
 
 TEST (FruDecode, EveryEncodingAndCustomFields) {
@@ -314,8 +363,11 @@ TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
   EXPECT_EQ (Set (Data, "chassis.custom2", "x1", &Error), FruErrFieldMissing);
   EXPECT_EQ (Set (Data, "board.serial", std::string (64, 'x').c_str ()), FruErrBadValue);
   EXPECT_EQ (Set (Data, "board.serial", "a"), FruErrBadValue);
-  EXPECT_EQ (Set (Data, "chassis.type", "256"), FruErrBadValue);
-  EXPECT_EQ (Set (Data, "board.mfg_date", "yesterday"), FruErrBadValue);
+  EXPECT_EQ (Set (Data, "chassis.type", "256", &Error), FruErrBadValue);
+  EXPECT_EQ (Error.Offset, Data[2] * 8u + 2);
+  EXPECT_EQ (Error.Limit, 0xFFu);
+  EXPECT_EQ (Set (Data, "board.mfg_date", "yesterday", &Error), FruErrBadValue);
+  EXPECT_EQ (Error.Offset, Data[3] * 8u + 3);
   EXPECT_EQ (Data, Before);
 
   Bytes  NoBoard = Image ({ {}, Chassis () }, 128);
@@ -328,7 +380,9 @@ TEST (FruSet, RefusesWhatDoesNotFitAndChangesNothing) {
   Bytes  Last = Image ({ {}, {}, Board () });
   Last.resize (Last.size () + 8, 0);
   EXPECT_EQ (Set (Last, "board.serial", "SN-12345"), FruOk);
-  EXPECT_EQ (Set (Last, "board.serial", "SN-1234567890123456"), FruErrNoRoom);
+  EXPECT_EQ (Set (Last, "board.serial", "SN-1234567890123456", &Error), FruErrNoRoom);
+  EXPECT_EQ (Error.Offset, Last[3] * 8u + 56) << "where the 56 bytes the area needs would end";
+  EXPECT_EQ (Error.Limit, Last.size ());
 }
 
 TEST (FruSet, KeepsEncodingsThatHoldTheValueAndAddsFields) {

@@ -160,6 +160,7 @@ TEST (FruGrow, RefusedWithoutRoomOrOverADamagedAreaAndNothingChanges) {
   std::copy (P.begin (), P.end (), Rebuilt.begin () + 0xF0 * 8);
   std::copy (R.begin (), R.end (), Rebuilt.begin () + 0xFE * 8);
   ASSERT_EQ (FirstError (Rebuilt).Status, FruOk);
+  Bytes       Fine   = Rebuilt;
   FRU_STATUS  Status = FruOk;
   for (int Round = 1; (Status == FruOk) && (Round < 8); Round++) {
     const Bytes  RebuiltBefore = Rebuilt;
@@ -172,6 +173,34 @@ TEST (FruGrow, RefusedWithoutRoomOrOverADamagedAreaAndNothingChanges) {
 
   EXPECT_EQ (Status, FruErrNoRoom);
   EXPECT_EQ (Error.Limit, 0xFFu * 8);
+
+  // Grown a byte at a time, the first refusal is the records' move to 0x800.
+  Status = FruOk;
+  for (int Custom = 1; (Status == FruOk) && (Custom < 4); Custom++) {
+    std::string  Field = "product.custom" + std::to_string (Custom);
+    for (size_t Length = 2; (Status == FruOk) && (Length < 64); Length++) {
+      Status = SetChange (Fine, Field.c_str (), std::string (Length, 'n').c_str (), &Change, &Error);
+    }
+  }
+
+  EXPECT_EQ (Status, FruErrNoRoom);
+  EXPECT_EQ (Error.Offset, 0x800u);
+  EXPECT_EQ (Error.Limit, 0x7F8u);
+  EXPECT_EQ (FirstError (Fine).Status, FruOk);
+
+  // An area that would pass 2040 bytes is refused; a value that fits still
+  // goes in after that.
+  Bytes  Alone = Image ({ {}, {}, {}, Product () }, 4096);
+  Status = FruOk;
+  for (int Custom = 1; (Status == FruOk) && (Custom < 40); Custom++) {
+    Status = SetChange (Alone, ("product.custom" + std::to_string (Custom)).c_str (), std::string (63, 'a').c_str (), &Change, &Error);
+  }
+
+  EXPECT_EQ (Status, FruErrNoRoom);
+  EXPECT_EQ (Error.Offset, 8u + 2048);
+  EXPECT_EQ (Error.Limit, 8u + 2040);
+  EXPECT_EQ (SetChange (Alone, "product.name", "x1", &Change, &Error), FruOk);
+  EXPECT_TRUE (Print (Alone).Has ("product.name: x1"));
 }
 
 }  // namespace

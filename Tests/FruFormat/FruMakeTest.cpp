@@ -88,6 +88,18 @@ TEST (FruMake, PrintGivesBackEveryValue) {
   // The same description makes the same bytes; the lookup's values count.
   EXPECT_EQ (Make ("chassis.type = 17\nchassis.serial = ${SERIAL}\n").Image,
              Make ("chassis.type = 17\nchassis.serial = SN-0042\n").Image);
+
+  // The bytes themselves: fixed fields empty in 8-bit ASCII, chassis type
+  // unknown, English, every area as short as its fields let it be; an
+  // internal use area alone; an image.size equal to the image's end.
+  const Bytes  Expected = Image ({ {}, InfoArea ({ 2 }, { Text (""), Text ("S1") }),
+                                  InfoArea ({ 25, 0, 0, 0 }, { Text (""), Text (""), Text ("B1"), Text (""), Text ("") }),
+                                  InfoArea ({ 25 }, { Text (""), Text ("P1"), Text (""), Text (""), Text (""), Text (""), Text ("") }) });
+  EXPECT_EQ (Make ("chassis.serial = S1\nboard.serial = B1\nproduct.name = P1\n").Image, Expected);
+  EXPECT_EQ (Make ("internal.data = 0x0102\n").Image, Image ({ Bytes { 1, 1, 2 } }));
+  M = Make ("chassis.serial = S1\nboard.serial = B1\nproduct.name = P1\nimage.size = " + std::to_string (Expected.size ()) + "\n");
+  EXPECT_EQ (M.Status, FruOk) << M.Message ();
+  EXPECT_EQ (M.Image, Expected);
 }
 
 TEST (FruMake, AreasGrowPastTheirDefaultAndSizesAreKept) {

@@ -128,10 +128,12 @@ struct ScriptedFru {
   static inline size_t      Reads    = 0;
   static inline size_t      FailAt   = 0;
   static inline EFI_STATUS  FailWith = EFI_DEVICE_ERROR;
+  static inline std::vector<std::pair<UINT16, UINTN>>  Log;    ///< offset and size of every read
 
   static EFI_STATUS EFIAPI
   Read (UINT8, UINT16 Offset, UINTN *Size, UINT8 *Buffer)
   {
+    Log.emplace_back (Offset, *Size);
     if (++Reads == FailAt) {
       *Size = 0;
       return FailWith;
@@ -157,6 +159,7 @@ struct ScriptedFru {
     Image  = Device;
     Reads  = 0;
     FailAt = 0;
+    Log.clear ();
     return { Read, RefuseWrite };
   }
 };

@@ -107,9 +107,11 @@ TEST_F (FruSmbiosBoot, EachReadTakesOnlyWhatItFoundOneByteFieldsIncluded) {
   EmulatedSmbios  Second { 2, 8 };
   PlaceholderPlatform (Second);
   ScriptedFru::Reads = 0;
+  ScriptedFru::Log.clear ();
   Update (&Fru, Second.Protocol (), nullptr, &Result);
   EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
-  EXPECT_EQ (ScriptedFru::Reads, 3u) << "the header, then the one area it names: its two bytes and the rest";
+  EXPECT_EQ (ScriptedFru::Log, (std::vector<std::pair<UINT16, UINTN>> { { 0, 8 }, { 8, 2 }, { 10, ScriptedFru::Image[9] * 8u - 2 } }))
+    << "the header, then the one area it names: its two bytes and the rest";
   EXPECT_EQ (Second.String (1, T1_MANUFACTURER), "Tavri");
   EXPECT_EQ (Second.String (1, T1_PRODUCT), "TVR Lite");
   EXPECT_EQ (Second.String (1, T1_SKU), "12") << "a one-byte field";

@@ -125,6 +125,19 @@ TEST_F (FruSmbiosBoot, EachChangedFieldSharingItsStringWithAnyOtherFieldLeavesTh
   }
 
   EXPECT_EQ (Cases, 5u * 5 + 4u * 5 + 2u * 3);
+
+  //
+  // Two fields sharing a string that both get the same text keep sharing it,
+  // changed in place.
+  //
+  EmulatedSmbios      Both { 2, 8 };
+  FRU_SMBIOS_OUTCOME  Result;
+  Both.AddPlatform (SharingStructure (mTypes[0], T1_MANUFACTURER, T1_PRODUCT));
+  Board.Bmc.SetFruDevice (0, FruTest::Image ({ {}, {}, {}, FruTest::InfoArea ({ 25 }, { Text ("Same"), Text ("Same"), Text (""), Text (""), Text (""), Text (""), Text ("") }) }));
+  Update (Fru, Both.Protocol (), nullptr, &Result);
+  EXPECT_EQ (Both.String (1, T1_MANUFACTURER), "Same");
+  EXPECT_EQ ((*Both.First (1))[T1_PRODUCT], 1) << "still the one string";
+  EXPECT_EQ (Both.Removes (), 0u) << "changed in place";
 }
 
 TEST_F (FruSmbiosBoot, ATypeThreeSkuStringAfterItsContainedElementsIsSharedLikeAnyOtherField) {

@@ -63,6 +63,23 @@ TEST_F (FruSmbiosBoot, AnEnclosureWithoutStringsGetsTheChassisTypeAndStaysWellFo
   EXPECT_EQ (T3[T3[1] + 1], 0);
   EXPECT_EQ (Smbios.String (1, T1_MANUFACTURER), "OEM");
   EXPECT_FALSE (Smbios.WrittenInPlace ());
+
+  // With one string, it stays, and the serial number's comes after it.
+  EmulatedSmbios  One { 2, 8 };
+  One.AddPlatform (Type3 (0x01, { 1, 0, 0, 0 }, { "OEM" }));
+  UpdateAfterBoot (One, FruTest::Image ({ {}, ChassisArea () }));
+  EXPECT_EQ (One.String (3, T3_MANUFACTURER), "OEM");
+  EXPECT_EQ (One.String (3, T3_SERIAL), "CH-SN-0001");
+  EXPECT_EQ (One.First (3)->size (), 0x16u + 4 + 11 + 1);
+
+  // One too short to hold the chassis type and serial number is left as it is.
+  Bytes  Short (5, 0);
+  Short[T3_MANUFACTURER] = 1;
+  EmulatedSmbios  Stub { 2, 8 };
+  Stub.AddPlatform (EmulatedSmbios::Structure (3, TYPE3_HANDLE, Short, { "OEM" }));
+  const Bytes  Before = *Stub.First (3);
+  UpdateAfterBoot (Stub, FruTest::Image ({ {}, ChassisArea () }));
+  EXPECT_EQ (*Stub.First (3), Before);
 }
 
 TEST_F (FruSmbiosBoot, AStructureTooLargeToCopyIsLeftAloneTheOthersStillChange) {
@@ -78,6 +95,42 @@ TEST_F (FruSmbiosBoot, AStructureTooLargeToCopyIsLeftAloneTheOthersStillChange) 
   EXPECT_EQ (Outcome ()->Update.TypeStatus[1], EFI_BUFFER_TOO_SMALL);
   EXPECT_EQ (Smbios.String (1, T1_SERIAL), "To be filled");
   EXPECT_EQ (Smbios.String (3, T3_SERIAL), "CH-SN-0001");
+
+  //
+  // At the edges: a structure of 2048 bytes is copied, one of 2049 is not; a
+  // serial number string added to one of 2035 bytes goes in, one that would
+  // grow a structure to 2049 bytes does not.
+  //
+  const struct {
+    size_t      Total;
+    UINT8       Serial;     ///< string number of the serial number field
+    EFI_STATUS  Status;
+  } Edges[] = {
+    { 2048, 4, EFI_SUCCESS }, { 2049, 4, EFI_BUFFER_TOO_SMALL }, { 2035, 0, EFI_SUCCESS }, { 2037, 0, EFI_BUFFER_TOO_SMALL }
+  };
+
+  for (const auto &E : Edges) {
+    Strings.resize (6);
+    size_t  Size = 0x1B + 1;
+    for (const std::string &S : Strings) {
+      Size += S.size () + 1;
+    }
+
+    while (Size < E.Total) {
+      Strings.push_back (std::string (std::min<size_t>(E.Total - Size - 1, 60), 'x'));
+      Size += Strings.back ().size () + 1;
+    }
+
+    EmulatedSmbios       Fresh { 3, 0 };
+    FRU_ACCESS_PROTOCOL  Fru = ScriptedFru::Protocol (GoodImage ());
+    FRU_SMBIOS_OUTCOME   Result;
+    Fresh.AddPlatform (Type1 ({ 1, 2, 3, E.Serial, 5, 6 }, Strings));
+    ASSERT_EQ (Fresh.First (1)->size (), E.Total);
+    UpdateFunction ()(&Fru, Fresh.Protocol (), nullptr, &Result);
+    EXPECT_EQ (Result.Update.TypeStatus[1], E.Status) << E.Total;
+    EXPECT_EQ (Fresh.String (1, T1_SERIAL), (E.Status == EFI_SUCCESS) ? "PRD-SN-4242" : (E.Serial != 0) ? "To be filled" : "") << E.Total;
+    EXPECT_EQ (Fresh.String (1, T1_FAMILY), "Family") << E.Total;
+  }
 }
 
 TEST_F (FruSmbiosBoot, AStringTheProtocolRefusesIsReportedAndTheOtherFieldsStillChange) {

@@ -10,6 +10,7 @@
 #include "FruSmbiosBoard.h"
 
 #include <IndustryStandard/IpmiFru.h>
+#include <cstring>
 
 using namespace FruSmbiosTest;
 
@@ -270,6 +271,7 @@ TEST_F (FruSmbiosBoot, TheFruProtocolFailingAtAnyReadChangesNothing) {
     for (EFI_STATUS Status : { EFI_DEVICE_ERROR, EFI_TIMEOUT, EFI_NOT_READY }) {
       EmulatedSmbios      Fresh { 2, 8 };
       FRU_SMBIOS_OUTCOME  Result;
+      memset (&Result, 0xA5, sizeof (Result));    // the outcome is all written, whatever it held
       StockPlatform (Fresh);
       ScriptedFru::Reads    = 0;
       ScriptedFru::FailAt   = FailAt;
@@ -284,6 +286,8 @@ TEST_F (FruSmbiosBoot, TheFruProtocolFailingAtAnyReadChangesNothing) {
 
       EXPECT_EQ (Result.ReadStatus, Status) << "read " << FailAt;
       EXPECT_EQ (Fresh.Changes (), 0u) << "read " << FailAt;
+      EXPECT_EQ (Result.Update.Changed, 0u) << "read " << FailAt;
+      EXPECT_EQ (Result.Update.BaseboardAdded, FALSE) << "read " << FailAt;
     }
 
     if ((FailAt > 0) && (FailAt >= Reads)) {

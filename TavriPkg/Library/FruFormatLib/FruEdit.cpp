@@ -243,7 +243,7 @@ SetField (
 
   Put (&Builder, &FRU_END_OF_FIELDS, 1);
   CONST UINT8  Zero = 0;
-  while ((Builder.Length + 1) % 8 != 0) {
+  while (!Builder.Overflow && ((Builder.Length + 1) % 8 != 0)) {
     Put (&Builder, &Zero, 1);
   }
 
