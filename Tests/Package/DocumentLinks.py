@@ -46,7 +46,7 @@ OUTPUT_EXTENSIONS = ('.nsh', '.efi', '.fd', '.bin', '.depex', '.bak', '.so', '.l
 TEST_PATTERN = re.compile(r'^[A-Z][A-Za-z0-9]*\.(\*?[A-Za-z0-9]*)$')
 CAMEL_WORD = re.compile(r'^[A-Z][a-z0-9]+(?:[A-Z][A-Za-z0-9]*)+$')
 LINK = re.compile(r'\[[^\]]*\]\(([^)\s]+)\)')
-SPAN = re.compile(r'(`+)(.+?)\1')
+SPAN = re.compile(r'(`+)([^`]+?)\1')
 
 
 def tree_files(root):
