@@ -174,6 +174,8 @@ def path_problem(tree, doc_dir, token):
         return None
     if token.endswith('/') or ('/' in token and token.endswith(SOURCE_EXTENSIONS)):
         return None if tree.exists_anywhere(doc_dir, token) else 'no such file or folder'
+    if token.endswith(('.txt', '.json')) and token != 'CMakeLists.txt':
+        return None          # a bare data file name is an example's input
     if token.endswith(SOURCE_EXTENSIONS) and re.match(r'^[\w.*-]+$', token):
         name = token
         if any(fnmatch.fnmatch(os.path.basename(p), name) for p in tree.files):
