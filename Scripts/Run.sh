@@ -32,11 +32,30 @@ case "$mode" in
 esac
 
 Scripts/Setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" >/dev/null
+# The build's output goes to a log; a failure prints its last lines and path.
+log=build/logs/build.log
+mkdir -p build/logs
+started=$SECONDS
+if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j"$(nproc)"; } > "$log" 2>&1; then
+  echo "Run.sh: FAILED: the build; the last lines of $log:" >&2
+  tail -n 20 "$log" | sed 's/^/  | /' >&2
+  echo "Run.sh: the whole output is in $log" >&2
+  exit 1
+fi
+echo "Build: up to date in $((SECONDS - started)) s (output in $log)"
 
+# A QEMU run of Tests/Harness; when it fails, where its files are.
 harness() {
-  PYTHONPATH="$PWD/Tests${PYTHONPATH:+:$PYTHONPATH}" python3 -m "Harness.$1" "${@:2}"
+  local rc=0 work=""
+  local args=("$@")
+  for ((i = 0; i < ${#args[@]}; i++)); do
+    [ "${args[i]}" = --work ] && work="${args[i + 1]:-}"
+  done
+  PYTHONPATH="$PWD/Tests${PYTHONPATH:+:$PYTHONPATH}" python3 -m "Harness.$1" "${@:2}" || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "Run.sh: FAILED: $1 (exit status $rc); its captures, logs and images are in ${work:-build}" >&2
+  fi
+  return "$rc"
 }
 
 case "$mode" in
@@ -45,7 +64,8 @@ case "$mode" in
                    harness SmbiosOnOvmf build --work build/qemu-run-smbios --bring-up || status=$?
                    exit "$status" ;;
   --emulated)      shift; exec build/Emulator/TavriRun/TavriRun "$@" ;;
-  --firmware)      Scripts/BuildFirmware.sh build
+  --firmware)      Scripts/BuildFirmware.sh build || {
+                     rc=$?; echo "Run.sh: FAILED: Scripts/BuildFirmware.sh (exit status $rc); its output is above" >&2; exit "$rc"; }
                    harness BootFirmware build --work build/firmware-run ;;
   --driver-option|--shell-load)
                    harness DeployOnStockOvmf build "$mode" --work "build/qemu-run${mode#-}" ;;

@@ -15,7 +15,7 @@ mkdir -p "$stages"
 table="$stages/table.tsv"
 : > "$table"
 current="" started=0 extra=""
-begin() { current="$1" started=$SECONDS extra=""; }
+begin() { current="$1" started=$SECONDS extra=""; : > "$(stage_log "$1")"; }
 end() { printf '%s\tpassed\t%s\t%s%s\n' "$current" "${1:--}" "$((SECONDS - started))" "$extra" >> "$table"; current=""; }
 finish() {
   local rc=$?
@@ -23,23 +23,29 @@ finish() {
     printf '%s\tFAILED\t-\t%s%s\n' "$current" "$((SECONDS - started))" "$extra" >> "$table"
   fi
   python3 Scripts/StageTable.py "$table" || true
+  if [ -n "$current" ]; then
+    echo "Test.sh: the stage '$current' failed; its output is in $(stage_log "$current")"
+  fi
   exit "$rc"
 }
 trap finish EXIT
+# Each stage's output is shown and kept in a log of its own.
+stage_log() { printf '%s/%s.log' "$stages" "$(printf '%s' "$1" | tr -c 'A-Za-z0-9.\n-' '-')"; }
+logged() { "$@" 2>&1 | tee -a "$(stage_log "$current")"; }
 # A CTest stage: its output is shown and kept; the table splits it by label.
 run_ctest() {
   local dir="$1"; shift
-  extra="$(printf '\t%s\t%s' "$dir" "$stages/$current.log")"
-  ctest --test-dir "$dir" --output-on-failure "$@" 2>&1 | tee "$stages/$current.log"
+  extra="$(printf '\t%s\t%s' "$dir" "$(stage_log "$current")")"
+  logged ctest --test-dir "$dir" --output-on-failure "$@"
 }
 
 begin build
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
-cmake --build build -j"$(nproc)"
+logged cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+logged cmake --build build -j"$(nproc)"
 end "$(ls build/*.efi 2>/dev/null | wc -l) images"
 
 begin firmware
-Scripts/BuildFirmware.sh build
+logged Scripts/BuildFirmware.sh build
 end "$(ls build/firmware-*/*.fd 2>/dev/null | wc -l) images, $(ls -d build/firmware-*/ 2>/dev/null | wc -l) EDK2 versions"
 
 begin CTest
@@ -47,12 +53,12 @@ run_ctest build "$@"
 end
 
 begin "static analysis"
-Scripts/Analyse.sh | tee "$stages/analyse.log"
-end "$(sed -n 's/.* on \([0-9]*\) .*/\1 files/p' "$stages/analyse.log")"
+logged Scripts/Analyse.sh
+end "$(sed -n 's/.* on \([0-9]*\) .*/\1 files/p' "$(stage_log "static analysis")")"
 
 begin "sanitizers: build"
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRI_SANITIZE=ON -DTAVRI_BUILD_EFI=OFF
-cmake --build build-sanitize -j"$(nproc)"
+logged cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVRI_SANITIZE=ON -DTAVRI_BUILD_EFI=OFF
+logged cmake --build build-sanitize -j"$(nproc)"
 end
 begin "sanitizers: CTest"
 run_ctest build-sanitize -L host "$@"
@@ -60,9 +66,9 @@ end
 
 # Bounded fuzz runs (libFuzzer with ASan and UBSan).
 begin "fuzzing: build"
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_FUZZ=ON -DTAVRI_BUILD_EFI=OFF
-cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz FruFormatFuzz FruJsonFuzz
-end "3 targets"
+logged cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRI_FUZZ=ON -DTAVRI_BUILD_EFI=OFF
+logged cmake --build build-fuzz -j"$(nproc)" --target FruTransferFuzz SetupInputsFuzz FruFormatFuzz FruJsonFuzz
+end "4 targets"
 begin "fuzzing: CTest"
 run_ctest build-fuzz -L fuzz "$@"
 end
