@@ -2,11 +2,12 @@
 # Builds OVMF (OvmfPkgX64: DEBUG, 4 MiB flash, Secure Boot as Debian builds
 # it) with TavriPkg inside, on each EDK2 generation the project supports, from
 # Debian's edk2 source packages: 2022.11 (Debian 12) and 2025.02 (Debian 13).
-# Five flash images per generation: TavriDxe and the KCS IPMI transport built
+# Six flash images per generation: TavriDxe and the KCS IPMI transport built
 # from source by EDK2's build; TavriDxe from the standalone image through its
 # binary INF; the transport started first (the negative test); the
 # transport's IPMI_TRANSPORT2 face; that face with GenericIpmi's published
-# dependency. Each EDK2 tree and its build live in a cache outside the repo,
+# dependency; EDK2's own IPMI stack (the transport's IPMI_PROTOCOL face, then
+# TavriDxe, IpmiProtocolBridgeDxe and FruSmbiosDxe). Each EDK2 tree and its build live in a cache outside the repo,
 # one per EDK2 version and our patches to it, and are reused: EDK2's build is
 # incremental, so a change to our sources rebuilds our modules and the flash
 # images only.
@@ -24,6 +25,7 @@
 #        OVMF_CODE.transport2.fd      the transport's IPMI_TRANSPORT2 face
 #        OVMF_CODE.transport2-published-depex.fd
 #                                     that face with GenericIpmi's published DEPEX
+#        OVMF_CODE.ipmi-protocol.fd   IPMI_PROTOCOL first, TavriDxe, the bridge, FruSmbiosDxe
 #        TavriDxe.efi                 TavriDxe as EDK2 built it
 #        edk2                         the EDK2 source tree used (a link into the cache)
 #        edk2-version, edk2-toolchain the Debian package version, the toolchain tag
@@ -193,7 +195,7 @@ edk2_build() {
 }
 
 #
-# One generation: its tree, its five images, its folder in BUILD_DIR.
+# One generation: its tree, its six images, its folder in BUILD_DIR.
 #
 build_generation() {
   local upstream=$1 suite=$2 version root src stage out step
@@ -285,7 +287,7 @@ build_generation() {
   if [ "$(cat "$out/images.key" 2>/dev/null)" != "$key" ]; then
     mkdir -p "$out"
     rm -f "$out/images.key"
-    for variant in source transport2 binary transport-first transport2-published-depex; do
+    for variant in source transport2 binary transport-first transport2-published-depex ipmi-protocol; do
       step=$(date +%s)
       "${add[@]}" "$variant"
       for guid in $our_guids; do rm -rf "$fv/Ffs/$guid"*; done

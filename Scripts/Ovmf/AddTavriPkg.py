@@ -3,12 +3,13 @@
 """Put TavriPkg into OvmfPkgX64's platform description and flash layout.
 
 DSC: TavriBaseLib and FruFormatLib as library classes, and a [Components]
-section with the IIO HOB PEIM, TavriDxe, the KCS IPMI transport, the FRU
-tool for the shell and FruSmbiosDxe, all built from source (the tool and
-FruSmbiosDxe are built, not put in the flash: the firmware tests count the
-IPMI commands of TavriDxe and the boot option alone).
-FDF: the PEIM into PEIFV after PlatformPei; TavriDxe, then the transport, at
-the end of DXEFV; and a rule for binary DXE drivers, which OvmfPkg's FDF
+section with the IIO HOB PEIM, TavriDxe, the KCS IPMI transport's three
+faces, IpmiProtocolBridgeDxe, the FRU tool for the shell and FruSmbiosDxe,
+all built from source (the tool is built, not put in the flash; FruSmbiosDxe
+goes in the flash of the ipmi-protocol variant only: the other firmware tests
+count the IPMI commands of TavriDxe and the boot option alone).
+FDF: the PEIM into PEIFV after PlatformPei; the variant's DXE drivers
+(TavriDxe, then the transport) at the end of DXEFV; and a rule for binary DXE drivers, which OvmfPkg's FDF
 lacks. The variant chooses which INF stands in the firmware volume:
 
   source           TavriDxe.inf and KcsIpmiDxe.inf, both built from source
@@ -21,6 +22,11 @@ lacks. The variant chooses which INF stands in the firmware volume:
   transport2-published-depex
                    the IPMI_TRANSPORT2 face's binary INF with the dependency
                    IpmiFeaturePkg's GenericIpmi publishes
+  ipmi-protocol    EDK2's own IPMI stack: the transport's IPMI_PROTOCOL face
+                   (a stand-in for ManageabilityPkg's IpmiProtocolDxe, no
+                   dependency, so it starts long before TavriDxe), TavriDxe,
+                   IpmiProtocolBridgeDxe after it, and FruSmbiosDxe, all from
+                   source
 
 The edits start from the pristine files (kept beside them as *.orig), so
 running this again gives the same result; a file whose content would not
@@ -56,6 +62,8 @@ DSC_ADDITIONS = """
   TavriPkg/TavriDxe/TavriDxe.inf
   TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf
   TavriPkg/KcsIpmiDxe/KcsIpmiDxeTransport2.inf
+  TavriPkg/KcsIpmiDxe/KcsIpmiDxeIpmiProtocol.inf
+  TavriPkg/IpmiProtocolBridgeDxe/IpmiProtocolBridgeDxe.inf
   TavriPkg/FruTool/FruTool.inf
   TavriPkg/FruSmbiosDxe/FruSmbiosDxe.inf
 """
@@ -69,12 +77,13 @@ FDF_DXE = """
 # transport's dependency holds TavriDxe's (both variable services), and within
 # one dispatch pass the DXE core starts drivers in the order of this volume.
 #
-INF  {tavri}
-INF  {transport}
-"""
+{infs}"""
 
 VARIANTS = {
     "source": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf"),
+    "ipmi-protocol": ("TavriPkg/KcsIpmiDxe/KcsIpmiDxeIpmiProtocol.inf", "TavriPkg/TavriDxe/TavriDxe.inf",
+                      "TavriPkg/IpmiProtocolBridgeDxe/IpmiProtocolBridgeDxe.inf",
+                      "TavriPkg/FruSmbiosDxe/FruSmbiosDxe.inf"),
     "binary": ("TavriPkg/TavriDxe/Binary/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxe.inf"),
     "transport-first": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/Binary/KcsIpmiDxe.inf"),
     "transport2": ("TavriPkg/TavriDxe/TavriDxe.inf", "TavriPkg/KcsIpmiDxe/KcsIpmiDxeTransport2.inf"),
@@ -133,7 +142,7 @@ def main():
     parser.add_argument("variant", nargs="?", default="source", choices=sorted(VARIANTS))
     args = parser.parse_args()
     src = args.src
-    tavri, transport = VARIANTS[args.variant]
+    infs = "".join("INF  %s\n" % inf for inf in VARIANTS[args.variant])
     dsc = os.path.join(src, "OvmfPkg", "OvmfPkgX64.dsc")
     fdf = os.path.join(src, "OvmfPkg", "OvmfPkgX64.fdf")
 
@@ -142,7 +151,7 @@ def main():
 
     text = pristine(fdf)
     text = insert_after(text, "INF  OvmfPkg/PlatformPei/PlatformPei.inf\r\n", crlf(FDF_PEIM))
-    text = insert_after(text, "!include %s\r\n" % args.tpm_include, crlf(FDF_DXE.format(tavri=tavri, transport=transport)))
+    text = insert_after(text, "!include %s\r\n" % args.tpm_include, crlf(FDF_DXE.format(infs=infs)))
     write_if_changed(fdf, text + crlf(FDF_RULE))
 
 

@@ -27,6 +27,13 @@ I/O write (the KCS interface and the reset control register at 0xCF9).
                            that face with the dependency GenericIpmi
                            publishes: it starts before TavriDxe, and no hook of
                            TavriDxe runs.
+  --image ipmi-protocol    EDK2's own IPMI stack: the transport's IPMI_PROTOCOL
+                           face (EDK2's IPMI driver as measured, no dependency)
+                           starts before the variable services, then
+                           TavriDxe, then IpmiProtocolBridgeDxe installs the
+                           transport: the same cycle, and FruSmbiosDxe (in
+                           this flash only) puts the FRU's values in SMBIOS,
+                           as the boot option finds them.
 
   --firmware DIR           the folder of flash images under BUILD_DIR (or a
                            path): firmware (the first EDK2 generation, the
@@ -46,15 +53,22 @@ import tempfile
 from . import Collect as C
 from . import Fru
 from . import Qemu as Q
+from . import SmbiosOnOvmf as S
 from . import Words as W
 
 IMAGES = {"source": "OVMF_CODE.fd", "binary": "OVMF_CODE.binary.fd",
           "transport-first": "OVMF_CODE.transport-first.fd", "transport2": "OVMF_CODE.transport2.fd",
-          "transport2-published-depex": "OVMF_CODE.transport2-published-depex.fd"}
+          "transport2-published-depex": "OVMF_CODE.transport2-published-depex.fd",
+          "ipmi-protocol": "OVMF_CODE.ipmi-protocol.fd"}
 # The transport each image dispatches, and the images where it comes too early
 # for TavriDxe.
-TRANSPORTS = {"transport2": "KcsIpmiDxeTransport2", "transport2-published-depex": "KcsIpmiDxeTransport2"}
+TRANSPORTS = {"transport2": "KcsIpmiDxeTransport2", "transport2-published-depex": "KcsIpmiDxeTransport2",
+              "ipmi-protocol": "IpmiProtocolBridgeDxe"}
 TOO_EARLY = ("transport-first", "transport2-published-depex")
+# Where EDK2's IPMI driver installs IPMI_PROTOCOL, the bridge the transport
+# over it, and FruSmbiosDxe is in the flash too.
+IPMI_PROTOCOL_DRIVER = {"ipmi-protocol": "KcsIpmiDxeIpmiProtocol"}
+IPMI_PROTOCOL_GUID = "DBC6381F-5554-4D14-8FFD-76D787B8ACBF"
 TAVRI_FILE_GUID = "CB3793D6-4CAA-4848-B5CF-A012F4A546F9"
 IPMI_TRANSPORT_GUID = "4A1D0E66-5271-4E22-83FE-90921B748213"
 FRU_ACCESS_GUID = "6AF735B6-7E0D-41CF-8431-D32FB7ACC023"
@@ -123,7 +137,43 @@ def reset_before_kcs(boot):
     return boot["reset"] if boot["reset_before_kcs"] else None
 
 
-def check_normal(result, transport="KcsIpmiDxe", app_ops_commands=0):
+def load_order(image):
+    """The modules of ours (and the variable driver) in the order the core
+    must load them."""
+    if image in IPMI_PROTOCOL_DRIVER:
+        return [IPMI_PROTOCOL_DRIVER[image], "VariableRuntimeDxe", "TavriDxe", TRANSPORTS[image]]
+    return ["VariableRuntimeDxe", "TavriDxe", TRANSPORTS.get(image, "KcsIpmiDxe")]
+
+
+def smbios_commands(image, fru):
+    """Read FRU Data commands FruSmbiosDxe sends where it is in the flash: the
+    8-byte header, then for each of the chassis, board and product areas its
+    first 2 bytes and the rest of its length, each read in chunks of 16."""
+    if image not in IPMI_PROTOCOL_DRIVER:
+        return 0
+    count = 1
+    for at in (fru[2], fru[3], fru[4]):
+        if at:
+            count += 1 + -(-(fru[at * 8 + 1] * 8 - 2) // 16)
+    return count
+
+
+def check_smbios(c, build, result):
+    """The FRU's values in SMBIOS types 1-3 as the boot option finds them on
+    the report run: each value FruSmbiosDxe takes (QEMU's stock tables hold
+    none of them)."""
+    path = os.path.join(result.work, "fru-smbios.bin")
+    Fru.write_fru(path, result.fru)
+    fru = S.image_values(build, path)
+    seen = S.parse_report(result.text("report")).get("firmware", {})
+    taken = [(name, kind, field) for name, kind, field in S.MAPPING if S.usable(name, fru.get(name))]
+    wrong = ["type%d.%s is %r, the FRU's %s %r" % (kind, field, (seen.get(kind) or {}).get(field), name, fru[name])
+             for name, kind, field in taken if (seen.get(kind) or {}).get(field) != fru[name]]
+    c.want(len(taken) >= 8 and not wrong, "SMBIOS does not hold the FRU's values: %s" % ("; ".join(wrong) or "no FRU values decoded"),
+           "SMBIOS types 1-3 hold the FRU's %d values (FruSmbiosDxe from the flash)" % len(taken))
+
+
+def check_normal(result, image="source", app_ops_commands=0):
     """The whole cycle; app_ops_commands is the number of IPMI commands the
     harness's FRU operations add to boot 3."""
     c = C.Checks()
@@ -132,14 +182,22 @@ def check_normal(result, transport="KcsIpmiDxe", app_ops_commands=0):
     boots, io, report = C.debug_boots(result.text("debug")), result.io, result.text("report")
     want(len(boots) == 3, "expected three boots (seed, preset reset, report), saw %d" % len(boots), "three boots: seed, preset reset, report")
     want(len(io) == 3, "expected I/O of three boots, saw %d" % len(io), "QEMU's trace shows three boots")
+    expected = load_order(image)
     for n, boot in enumerate(boots, 1):
-        order = [m for m in C.debug_loads(boot) if m in ("TavriDxe", transport, "VariableRuntimeDxe")]
-        want(order == ["VariableRuntimeDxe", "TavriDxe", transport],
-             "boot %d: the core loaded %s, expected the variable driver, TavriDxe, then the transport" % (n, order))
+        order = [m for m in C.debug_loads(boot) if m in expected]
+        want(order == expected, "boot %d: the core loaded %s, expected %s" % (n, order, ", ".join(expected)))
+        if image in IPMI_PROTOCOL_DRIVER:
+            want(("InstallProtocolInterface: " + IPMI_PROTOCOL_GUID) in boot.split("InstallProtocolInterface: " + VARIABLE_WRITE_ARCH_GUID)[0],
+                 "boot %d: IPMI_PROTOCOL not installed before the variable write service" % n)
         want(("InstallProtocolInterface: " + IPMI_TRANSPORT_GUID) in boot, "boot %d: no IPMI transport installed" % n)
+    if image in IPMI_PROTOCOL_DRIVER:
+        want(True, "", "each boot: IPMI_PROTOCOL installed before the variable write service; the core loaded %s in that order; the bridge installed the transport" % ", ".join(expected))
+    smbios = smbios_commands(image, result.fru)
+    also = " and FruSmbiosDxe's %d" % smbios if smbios else ""
     if len(boots) == 3 and len(io) == 3:
         want(("InstallProtocolInterface: " + FRU_ACCESS_GUID) in boots[0], "boot 1: no FRU access protocol", "boot 1: the FRU access protocol installed")
-        want(commands(io[0]) == PROBE_COMMANDS, "boot 1: %d IPMI commands, expected the probe's 16" % commands(io[0]), "boot 1: the FRU probe's 16 IPMI commands")
+        want(commands(io[0]) == PROBE_COMMANDS + smbios, "boot 1: %d IPMI commands, expected the probe's 16%s" % (commands(io[0]), also),
+             "boot 1: the FRU probe's 16 IPMI commands" + also)
         #
         # Boot 2 finds the seeded preset out of force: stored, then the reset
         # through 0xCF9 inside the first hook, before any IPMI command.
@@ -148,9 +206,9 @@ def check_normal(result, transport="KcsIpmiDxe", app_ops_commands=0):
         want(commands(io[1]) == 0, "boot 2: %d IPMI commands before the reset" % commands(io[1]), "boot 2: no IPMI command before the reset")
         want(("InstallProtocolInterface: " + FRU_ACCESS_GUID) not in boots[1], "boot 2: hooks ran past the reset", "boot 2: no hook ran past the reset")
         ops = " + %d for the harness's FRU operations" % app_ops_commands if app_ops_commands else ""
-        want(commands(io[2]) == PROBE_COMMANDS + APP_READ_COMMANDS + app_ops_commands,
-             "boot 3: %d IPMI commands, expected 16 + the app's 16 for its 256-byte read%s" % (commands(io[2]), ops),
-             "boot 3: the probe's 16 IPMI commands and the app's 16 for its 256-byte read" + ops)
+        want(commands(io[2]) == PROBE_COMMANDS + smbios + APP_READ_COMMANDS + app_ops_commands,
+             "boot 3: %d IPMI commands, expected 16%s + the app's 16 for its 256-byte read%s" % (commands(io[2]), also, ops),
+             "boot 3: the probe's 16 IPMI commands%s and the app's 16 for its 256-byte read%s" % (also, ops))
     want(result.data("p72") == b"\x81" * 6 and result.data("p73") == b"\x55" * 2,
          "CMOS marker: ports 0x72/0x73 saw %s / %s, expected the sequence in boots 1 and 3" % (result.data("p72").hex(), result.data("p73").hex()),
          "the CMOS marker written in boots 1 and 3")
@@ -226,7 +284,7 @@ def print_report(build, result, image):
     debug = C.debug_boots(result.text("debug"))
     for n, boot in enumerate(debug, 1):
         io = result.io[n - 1] if n <= len(result.io) else None
-        order = [m for m in C.debug_loads(boot) if m in ("VariableRuntimeDxe", "TavriDxe", TRANSPORTS.get(image, "KcsIpmiDxe"))]
+        order = [m for m in C.debug_loads(boot) if m in load_order(image)]
         print("\nBoot %d:" % n)
         hob = re.search(r"IioHobPei: (.*)", boot)
         if hob:
@@ -244,6 +302,8 @@ def print_report(build, result, image):
             sentence = W.say(body)
             if sentence is not None:
                 print("  PlatformCheckApp: " + sentence + ".")
+            if body.startswith("smbios firmware ") and image in IPMI_PROTOCOL_DRIVER:
+                print("  SMBIOS (FruSmbiosDxe from the flash): " + body[len("smbios firmware "):])
             if body.startswith("fru-read") and report["fru_bytes"]:
                 lines, _ = W.fru_lines(build, result.work, report["fru_bytes"], "  FRU device 0 as read through the protocol", "  ")
                 print("\n".join(lines))
@@ -274,7 +334,9 @@ def main():
     if args.image in TOO_EARLY:
         c = check_transport_first(result, transport, before_write=(args.image == "transport-first"))
     else:
-        c = check_normal(result, transport)
+        c = check_normal(result, args.image)
+    if args.image in IPMI_PROTOCOL_DRIVER:
+        check_smbios(c, build, result)
     if args.image not in TOO_EARLY:
         check_integration(c, result, build, args.image, args.firmware)
     print_report(build, result, args.image)
@@ -284,7 +346,11 @@ def main():
         print("--- DEBUG log, last lines (port 0x402, all of it in %s) ---" % os.path.join(work, "debug.bin"))
         print("\n".join(result.text("debug").splitlines()[-60:]))
 
-    if args.image not in TOO_EARLY:
+    if args.image in IPMI_PROTOCOL_DRIVER:
+        message = ("All checks passed: EDK2's IPMI driver first, TavriDxe, then the bridge's transport over IPMI_PROTOCOL;"
+                   " the preset cycle with the reset before any IPMI command, the FRU probe, the CMOS marker, the IIO"
+                   " import from the PEI HOB, the FRU's values in SMBIOS.")
+    elif args.image not in TOO_EARLY:
         message = ("All checks passed: dispatched by the DXE core before the transport, the preset cycle with the reset"
                    " before any IPMI command, the FRU probe, the CMOS marker, the IIO import from the PEI HOB.")
     else:

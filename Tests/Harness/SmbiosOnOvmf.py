@@ -84,14 +84,16 @@ TEST_CASES = ["stock", "placeholders", "bad-header"]
 
 
 def parse_report(report):
-    """{phase: {type: {field: value}}} from the app's smbios lines; chassis-type
-    and handle as printed, "none" types as None."""
+    """{phase: {type: {field: value}}} from the apps' smbios lines (phases
+    before and after of SmbiosCheckApp, firmware of PlatformCheckApp);
+    chassis-type and handle as printed, "none" types as None."""
     out = {"before": {}, "after": {}}
     for body in C.report_lines(report):
-        m = re.match(r"smbios (before|after) type=(\d) (.*)$", body)
+        m = re.match(r"smbios ([a-z]+) type=(\d) (.*)$", body)
         if not m:
             continue
         phase, kind, rest = m.group(1), int(m.group(2)), m.group(3)
+        out.setdefault(phase, {})
         if rest.strip() == "none":
             out[phase][kind] = None
             continue

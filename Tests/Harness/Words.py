@@ -151,11 +151,12 @@ def _switch(value):
 
 def say(body, tsc_hz=None):
     """One report line of our apps (without "TAVRI ") as a sentence of the
-    bring-up log, or None for lines the caller shows otherwise (fru-data)."""
+    bring-up log, or None for lines the caller shows otherwise (fru-data,
+    SMBIOS structures)."""
     kind = body.split(" ", 1)[0].split("=", 1)[0]
     f = dict(t.split("=", 1) for t in body.split() if "=" in t)
     s = lambda key: status_name(f.get(key))  # noqa: E731
-    if kind == "fru-data" or kind == "op-data":
+    if kind in ("fru-data", "op-data", "smbios", "smbios-entry"):
         return None
     if kind == "tsc":
         ticks, us = int(f["ticks"]), int(f["stall-us"])

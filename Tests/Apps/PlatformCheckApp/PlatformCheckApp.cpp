@@ -8,8 +8,10 @@
   preset out of force, the IIO import switch on) and resets, so that the next
   boot's DXE phase finds them. On every later run it reports on debug port
   0xE9 what the variables hold, whether the FRU access protocol is installed
-  and how it answers, runs the FRU operations the harness hands it over
-  fw_cfg, if any (the fault-link tests), then shuts the platform down.
+  and how it answers, SMBIOS types 1, 2 and 3 as the firmware's table holds
+  them (with FruSmbiosDxe in the volume, the FRU's values), runs the FRU
+  operations the harness hands it over fw_cfg, if any (the fault-link tests),
+  then shuts the platform down.
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
@@ -25,6 +27,7 @@
 #include "../Common/ReportPort.h"
 #include "../Common/RunCounter.h"
 #include "../Common/SetupSeed.h"
+#include "../Common/SmbiosReport.h"
 
 extern "C" {
 EFI_STATUS EFIAPI PlatformCheckAppEntryPoint (IN EFI_HANDLE ImageHandle, IN EFI_SYSTEM_TABLE *SystemTable);
@@ -195,6 +198,7 @@ PlatformCheckAppEntryPoint (
   ReportPreset ();
   ReportIio ();
   ReportFru ();
+  ReportSmbiosTypes (SystemTable, "firmware");
   RunHarnessFruOps ();
   Put ("TAVRI done\n");
   Rt->ResetSystem (EfiResetShutdown, EFI_SUCCESS, 0, NULL);
