@@ -168,7 +168,7 @@ main (int argc, char **argv)
   if (Fru == nullptr) {
     std::printf ("  FRU access protocol: not installed\n");
   } else {
-    UINT8  Data[64];
+    UINT8  Data[256];   // as much as the driver's own probe reads
     UINTN  Size = std::min (sizeof (Data), Board.Bmc.Fru (0).size ());
     Status = Fru->ReadFruData (0, 0, &Size, Data);
     std::printf ("  FRU access protocol: installed; ReadFruData(device 0, offset 0) -> %s, %llu bytes:\n", StatusName (Status).c_str (), static_cast<unsigned long long>(Size));

@@ -10,6 +10,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from Harness import Fru  # noqa: E402  (Tests/ on the path: the FRU images the BMCs serve)
+
 TAVRI_RUN = sys.argv[1]
 IIO_GUID = "dd84017e-7f52-48f9-b16e-50ed9e0dbe27"
 PRESET_1 = {4: 1, 17: 1, 28: 1, 55: 2, 58: 1, 59: 1, 63: 1, 86: 1, 87: 15}
@@ -69,6 +72,12 @@ with tempfile.TemporaryDirectory() as work:
     code, out, err = run("--transport", "3", "--busy", "1")
     expect("transport 3", code == 0 and "IPMI transport: EDK2's IPMI_PROTOCOL" in out, f"exit {code}\n{out}{err}")
     expect("transport 3: busy waited out", "busy waits: 1 x 30 ms" in out, out)
+
+    # The summary reads FRU device 0 as far as the driver's probe does: an
+    # image whose areas run past byte 64 verifies.
+    code, out, err = run("--fru", write(work, "board.bin", Fru.board_fru()))
+    expect("summary: 256 bytes of FRU device 0, verified", code == 0 and "-> EFI_SUCCESS, 256 bytes:" in out
+           and "    00F0 " in out and "verdict: every checksum good" in out, f"exit {code}\n{out}{err}")
 
     # A run that does not reach a completed boot fails.
     code, out, err = run("--boots", "1")
