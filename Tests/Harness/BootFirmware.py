@@ -139,9 +139,11 @@ def reset_before_kcs(boot):
 
 def load_order(image):
     """The modules of ours (and the variable driver) in the order the core
-    must load them."""
+    must load them. EDK2's IPMI driver starts in the core's first pass, as
+    the variable driver does; that it comes before the variable write
+    service is checked on the protocols installed."""
     if image in IPMI_PROTOCOL_DRIVER:
-        return [IPMI_PROTOCOL_DRIVER[image], "VariableRuntimeDxe", "TavriDxe", TRANSPORTS[image]]
+        return [IPMI_PROTOCOL_DRIVER[image], "TavriDxe", TRANSPORTS[image]]
     return ["VariableRuntimeDxe", "TavriDxe", TRANSPORTS.get(image, "KcsIpmiDxe")]
 
 
