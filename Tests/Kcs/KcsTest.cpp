@@ -326,6 +326,7 @@ TEST_F (KcsTransport, FaultsLeaveTheInterfaceIdle)
     EXPECT_EQ (Response, (Bytes{ 0, 9 }));
     EXPECT_EQ (Kcs ().Requests.back (), (Bytes{ 0x06 << 2, 0x01, 0x33 }));
     EXPECT_TRUE (Kcs ().Quiet ());
+    EXPECT_EQ (Kcs ().Faults, std::vector<std::string>{}) << "the next case starts a fresh interface";
   }
 }
 
