@@ -23,6 +23,8 @@ packages=(
   freeipmi-tools                               # ipmi-fru: the FRU tool's cross-check
   nlohmann-json3-dev                           # JSON for frutool print/verify/make --json (host tool only)
   openipmi ipmitool                            # ipmi_sim, the second BMC, and ipmitool, its witness
+  faketime                                     # the reproducibility test's second build, under another clock
+  pesign                                       # Authenticode hashes cross-checked (Scripts/Hashes.py)
 )
 need=()
 for pkg in "${packages[@]}"; do

@@ -12,6 +12,14 @@
 # core places it wherever it allocates pages instead of first asking for an
 # address that is not RAM, and carries a CodeView debug entry naming
 # <name>.pdb, from which the core's log prints the module's name.
+#
+# The same sources give the same bytes wherever and whenever they are built:
+# /Brepro makes the PE time stamp and the CodeView record's PDB signature a
+# hash of the image and of the PDB instead of the clock and a random GUID; the
+# linker runs in the image's build folder with relative paths and a fixed
+# /pdbsourcepath, so no folder of the build reaches the PDB or the image; the
+# CodeView record names the PDB without a folder (/pdbaltpath); the compiler
+# writes source paths relative to the repository (-ffile-prefix-map).
 
 set(TAVRI_EFI_CFLAGS
   --target=x86_64-unknown-windows
@@ -21,7 +29,10 @@ set(TAVRI_EFI_CFLAGS
   -fno-stack-protector -mno-red-zone -fshort-wchar
   -fno-asynchronous-unwind-tables -fno-unwind-tables
   -mno-sse -mno-mmx -mno-80387 -msoft-float
-  -Wall -Wextra -Werror)
+  -Wall -Wextra -Werror
+  # No path of the machine that built it in an image: __FILE__ and the like
+  # name the source from the repository's root.
+  -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
 
 function(add_efi_image NAME)
   cmake_parse_arguments(EFI "" "SUBSYSTEM;ENTRY" "SOURCES;INCLUDES;DEFINES;EXTRA_DEPENDS" ${ARGN})
@@ -46,14 +57,21 @@ function(add_efi_image NAME)
     list(APPEND objects "${obj}")
   endforeach()
   set(image "${PROJECT_BINARY_DIR}/${NAME}.efi")
+  set(relative_objects)
+  foreach(obj ${objects})
+    file(RELATIVE_PATH rel "${CMAKE_CURRENT_BINARY_DIR}" "${obj}")
+    list(APPEND relative_objects "${rel}")
+  endforeach()
+  file(RELATIVE_PATH relative_image "${CMAKE_CURRENT_BINARY_DIR}" "${image}")
   add_custom_command(
     OUTPUT "${image}"
     COMMAND ${TAVRI_EFI_LINK} /nologo /nodefaultlib /dll /machine:x64
             /subsystem:${EFI_SUBSYSTEM} /entry:${EFI_ENTRY}
             /opt:ref /opt:icf /merge:.rdata=.text /base:0
-            /debug /pdb:${CMAKE_CURRENT_BINARY_DIR}/${NAME}.pdb /pdbaltpath:${NAME}.pdb
-            /map:${CMAKE_CURRENT_BINARY_DIR}/${NAME}.map
-            /out:${image} ${objects}
+            /debug /pdb:${NAME}.pdb /pdbaltpath:${NAME}.pdb /pdbsourcepath:/tavri /Brepro
+            /map:${NAME}.map
+            /out:${relative_image} ${relative_objects}
+    WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
     DEPENDS ${objects}
     COMMENT "EFI link ${NAME}.efi"
     VERBATIM)
