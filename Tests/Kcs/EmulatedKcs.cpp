@@ -136,7 +136,7 @@ EmulatedKcs::Take (
         Place (Response[ResponsePos++]);
       } else {
         State = KcsState::Idle;
-        Dummy ();
+        Place (0);
       }
 
       return;
@@ -154,12 +154,18 @@ EmulatedKcs::ReadPort (
 {
   if (Port == STATUS_PORT) {
     StatusReads++;
-    if (Ibf && !NeverTake) {
+    if (Ibf && ((TakeOnly < 0) || (Taken < TakeOnly))) {
       if (Countdown > 0) {
         Countdown--;
       } else {
+        Taken++;
         Take ();
       }
+    }
+
+    if (!Pending.empty () && (PendingCountdown-- <= 0)) {
+      Output.insert (Output.end (), Pending.begin (), Pending.end ());
+      Pending.clear ();
     }
 
     return static_cast<UINT8>((static_cast<UINT8>(State) << 6) | (Command ? 0x08 : 0) | (Ibf ? 0x02 : 0) | (Output.empty () ? 0 : 0x01));
@@ -199,7 +205,7 @@ EmulatedKcs::WritePort (
     Faults.push_back ("write while IBF is set");
   }
 
-  if ((Port == DATA_PORT) && (Value == READ_BYTE) && (State == KcsState::Read) && !Output.empty ()) {
+  if ((Port == DATA_PORT) && (Value == READ_BYTE) && (State == KcsState::Read) && !(Output.empty () && Pending.empty ())) {
     Faults.push_back ("READ acknowledges a byte the host has not read");
   }
 

@@ -38,7 +38,8 @@ struct EmulatedKcs {
   int                                   Delay      = 3;   ///< status reads before a written byte is taken
   int                                   ErrorAfter = -1;  ///< enter ERROR (once) on the request byte with this index
   int                                   ErrorAtRead = -1; ///< enter ERROR (once) when the host asks for the response byte with this index
-  bool                                  NeverTake  = false; ///< IBF stays set
+  int                                   TakeOnly   = -1;  ///< bytes taken before IBF stays set (-1: all)
+  int                                   ObfLag     = 0;   ///< status reads before OBF shows a byte of the read phase
   bool                                  NeverAnswer = false; ///< no response byte is ever placed
 
   //
@@ -58,7 +59,10 @@ struct EmulatedKcs {
   bool               Command = false;
   UINT8              Input = 0;
   int                Countdown = 0;
+  int                Taken     = 0;
   std::deque<UINT8>  Output;                 ///< OBF is set while it is not empty
+  std::deque<UINT8>  Pending;                ///< placed, not yet shown by OBF
+  int                PendingCountdown = 0;
   Bytes              Request;
   Bytes              Response;
   size_t             ResponsePos = 0;
@@ -71,7 +75,7 @@ struct EmulatedKcs {
   Quiet (
     ) const
   {
-    return State == KcsState::Idle && !Ibf && Output.empty ();
+    return State == KcsState::Idle && !Ibf && Output.empty () && Pending.empty ();
   }
 
   UINT8  ReadPort (UINT16 Port);
@@ -79,7 +83,7 @@ struct EmulatedKcs {
 
 private:
   void  Take ();
-  void  Place (UINT8 Byte) { Output.push_back (Byte); }
+  void  Place (UINT8 Byte) { Pending.push_back (Byte); PendingCountdown = ObfLag; }
   void  Dummy () { if (Output.empty ()) { Output.push_back (0); } }
   void  Fail (UINT8 Code) { State = KcsState::Error; ErrorCode = Code; }
 };

@@ -306,43 +306,65 @@ TEST_F (KcsTransport, FaultsLeaveTheInterfaceIdle)
     { "empty response",                   [] (EmulatedKcs &K) { K.Answer = [] (const Bytes &) { return Bytes{}; }; }, EFI_DEVICE_ERROR, 0 },
   };
 
-  for (const auto &C : Cases) {
-    SCOPED_TRACE (C.Name);
-    Kcs ()        = EmulatedKcs{};
-    Kcs ().Answer = Reply (0x00, { 1, 2, 3 });
-    C.Script (Kcs ());
-    Transport->CompletionCode = 0xEE;
-    Bytes  Response;
+  //
+  // Lag 2: the BMC sets OBF two status reads after it clears IBF, as a slow
+  // one does; the host must wait for OBF, not for IBF alone.
+  //
+  for (int Lag : { 0, 2 }) {
+    for (const auto &C : Cases) {
+      SCOPED_TRACE (std::string (C.Name) + ", OBF lag " + std::to_string (Lag));
+      Kcs ()        = EmulatedKcs{};
+      Kcs ().ObfLag = Lag;
+      Kcs ().Answer = Reply (0x00, { 1, 2, 3 });
+      C.Script (Kcs ());
+      Transport->CompletionCode = 0xEE;
+      Bytes  Response;
 
-    EXPECT_EQ (Submit ({ 0x11, 0x22 }, Response, 300), C.Status);
-    EXPECT_EQ (Response, Bytes (308, 0xAA));
-    EXPECT_EQ (Transport->CompletionCode, 0xEE);
-    EXPECT_EQ (Kcs ().Aborts, C.Aborts);
-    EXPECT_TRUE (Kcs ().Quiet ());
+      EXPECT_EQ (Submit ({ 0x11, 0x22 }, Response, 300), C.Status);
+      EXPECT_EQ (Response, Bytes (308, 0xAA));
+      EXPECT_EQ (Transport->CompletionCode, 0xEE);
+      EXPECT_EQ (Kcs ().Aborts, C.Aborts);
+      EXPECT_TRUE (Kcs ().Quiet ());
 
-    Kcs ().NeverAnswer = false;
-    Kcs ().Answer      = Reply (0x00, { 9 });
-    EXPECT_EQ (Submit ({ 0x33 }, Response, 8), EFI_SUCCESS);
-    EXPECT_EQ (Response, (Bytes{ 0, 9 }));
-    EXPECT_EQ (Kcs ().Requests.back (), (Bytes{ 0x06 << 2, 0x01, 0x33 }));
-    EXPECT_TRUE (Kcs ().Quiet ());
-    EXPECT_EQ (Kcs ().Faults, std::vector<std::string>{}) << "the next case starts a fresh interface";
+      Kcs ().NeverAnswer = false;
+      Kcs ().Answer      = Reply (0x00, { 9 });
+      EXPECT_EQ (Submit ({ 0x33 }, Response, 8), EFI_SUCCESS);
+      EXPECT_EQ (Response, (Bytes{ 0, 9 }));
+      EXPECT_EQ (Kcs ().Requests.back (), (Bytes{ 0x06 << 2, 0x01, 0x33 }));
+      EXPECT_TRUE (Kcs ().Quiet ());
+      EXPECT_EQ (Kcs ().Faults, std::vector<std::string>{}) << "the next case starts a fresh interface";
+    }
   }
 }
 
 //
-// A BMC that never takes a byte: every wait gives up, and nothing more is
-// written to the interface.
+// A BMC that stops taking bytes, at the start, in the middle or at the end
+// of a request: the transfer gives up after one wait limit (ten million
+// status reads), the abort after one more, and nothing more is written to
+// the interface.
 //
 TEST_F (KcsTransport, GivesUpOnASilentInterface)
 {
   Bytes  Response;
 
-  Kcs ().NeverTake = true;
-  EXPECT_EQ (Submit ({ 1 }, Response, 8), EFI_DEVICE_ERROR);
-  EXPECT_TRUE (Kcs ().Ibf);
-  EXPECT_EQ (Kcs ().Input, 0x61) << "WRITE_START, and nothing after it";
-  EXPECT_EQ (Kcs ().Aborts, 0);
+  for (int Taken : { 0, 2, 3 }) {
+    SCOPED_TRACE (Taken);
+    Kcs ()          = EmulatedKcs{};
+    Kcs ().TakeOnly = Taken;
+    EXPECT_EQ (Submit ({ 1 }, Response, 8), EFI_DEVICE_ERROR);
+    EXPECT_TRUE (Kcs ().Ibf);
+    EXPECT_EQ (Kcs ().Input, (Taken == 0) ? 0x61 : (Taken == 3) ? 0x62 : 0x01) << "WRITE_START, a byte, WRITE_END; nothing after it";
+    EXPECT_EQ (Kcs ().Aborts, 0);
+    EXPECT_GE (Kcs ().StatusReads, 2L * 10000000);
+    EXPECT_LT (Kcs ().StatusReads, 2L * 10000000 + 100) << "two waits given up, not three";
+
+    // IBF still set when the next request starts: nothing is written at all.
+    Kcs ().StatusReads = 0;
+    EXPECT_EQ (Submit ({ 1 }, Response, 8), EFI_DEVICE_ERROR);
+    EXPECT_GE (Kcs ().StatusReads, 2L * 10000000);
+    EXPECT_LT (Kcs ().StatusReads, 2L * 10000000 + 100);
+    EXPECT_EQ (Kcs ().Requests.size (), 0u);
+  }
 }
 
 }
