@@ -97,6 +97,12 @@ EmulatedSmbios::AddPlatform (const Bytes &Record)
   (VOID)Insert (Record.data (), &Handle);
 }
 
+void
+EmulatedSmbios::AddMalformed (const Bytes &Record)
+{
+  mEntries.push_back ({ static_cast<UINT16>(Record[2] | (Record[3] << 8)), Record, Record });
+}
+
 const EmulatedSmbios::Bytes *
 EmulatedSmbios::First (UINT8 Type) const
 {

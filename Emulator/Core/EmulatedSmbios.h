@@ -42,6 +42,12 @@ public:
   void          AddPlatform (const Bytes &Record);
 
   ///
+  /// A structure kept as given, unchecked, as EDK2's SmbiosDxe keeps one
+  /// whose length byte does not cover its own header.
+  ///
+  void          AddMalformed (const Bytes &Record);
+
+  ///
   /// The first structure of a type, or nullptr; its string field Offset as
   /// text ("" for no string, "<bad>" for a number past its strings).
   ///

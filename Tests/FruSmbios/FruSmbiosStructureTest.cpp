@@ -1,7 +1,8 @@
 /** @file
   FruSmbiosDxe and the platform's structures as they come: no enclosure, a
   lock bit beside the chassis type, an enclosure without strings, a
-  structure too large to copy, and a string the protocol refuses.
+  structure too large to copy or too short to be one, and a string the
+  protocol refuses.
 
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
@@ -72,6 +73,13 @@ TEST_F (FruSmbiosBoot, AnEnclosureWithoutStringsGetsTheChassisTypeAndStaysWellFo
   EXPECT_EQ (One.String (3, T3_SERIAL), "CH-SN-0001");
   EXPECT_EQ (One.First (3)->size (), 0x16u + 4 + 11 + 1);
 
+  // With none, the serial number's is the first string.
+  EmulatedSmbios  None { 2, 8 };
+  None.AddPlatform (Type3 (0x01, { 0, 0, 0, 0 }, {}));
+  UpdateAfterBoot (None, FruTest::Image ({ {}, ChassisArea () }));
+  EXPECT_EQ ((*None.First (3))[T3_SERIAL], 1);
+  EXPECT_EQ (None.First (3)->size (), 0x16u + 11 + 1);
+
   // One too short to hold the chassis type and serial number is left as it is.
   Bytes  Short (5, 0);
   Short[T3_MANUFACTURER] = 1;
@@ -131,6 +139,17 @@ TEST_F (FruSmbiosBoot, AStructureTooLargeToCopyIsLeftAloneTheOthersStillChange) 
     EXPECT_EQ (Fresh.String (1, T1_SERIAL), (E.Status == EFI_SUCCESS) ? "PRD-SN-4242" : (E.Serial != 0) ? "To be filled" : "") << E.Total;
     EXPECT_EQ (Fresh.String (1, T1_FAMILY), "Family") << E.Total;
   }
+
+  // One whose length does not cover its own header is not read at all.
+  Bytes  Broken = Type1 ({ 1, 2, 3, 4, 5, 6 }, { "OEM", "Box", "0.1", "To be filled", "SKU0", "Family" });
+  Broken[1] = 3;
+  EmulatedSmbios       Odd { 3, 0 };
+  FRU_ACCESS_PROTOCOL  Fru = ScriptedFru::Protocol (GoodImage ());
+  FRU_SMBIOS_OUTCOME   Result;
+  Odd.AddMalformed (Broken);
+  UpdateFunction ()(&Fru, Odd.Protocol (), nullptr, &Result);
+  EXPECT_EQ (Result.Update.TypeStatus[1], EFI_BUFFER_TOO_SMALL);
+  EXPECT_EQ (*Odd.First (1), Broken);
 }
 
 TEST_F (FruSmbiosBoot, AStringTheProtocolRefusesIsReportedAndTheOtherFieldsStillChange) {

@@ -281,6 +281,10 @@ TEST_F (FruSmbiosBoot, TheFruProtocolFailingAtAnyReadChangesNothing) {
         Reads = ScriptedFru::Reads;
         EXPECT_EQ (Result.ReadStatus, EFI_SUCCESS);
         EXPECT_EQ (Fresh.String (1, T1_SERIAL), "PRD-SN-4242");
+        for (EFI_STATUS TypeStatus : Result.Update.TypeStatus) {
+          EXPECT_EQ (TypeStatus, EFI_SUCCESS) << "types 0 to 3";
+        }
+
         continue;
       }
 
