@@ -127,6 +127,10 @@ protected:
     Response.assign (Capacity + 8, 0xAA);
     EFI_STATUS  Status = Transport->IpmiSubmitCommand2 (Transport, 0x06, 0, 0x01, Request.data (), static_cast<UINT32>(Request.size ()), Response.data (), &Size);
 
+    if (Status == EFI_SUCCESS) {
+      EXPECT_EQ (Bytes (Response.begin () + Size, Response.end ()), Bytes (Capacity + 8 - Size, 0xAA)) << "nothing past the size returned";
+    }
+
     Response.resize (Status == EFI_SUCCESS ? Size : Capacity + 8);
     if (Status != EFI_SUCCESS) {
       EXPECT_EQ (Size, Capacity) << "the size is written on success only";
