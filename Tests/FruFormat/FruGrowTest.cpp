@@ -125,7 +125,9 @@ TEST (FruGrow, RefusedWithoutRoomOrOverADamagedAreaAndNothingChanges) {
   // The image fills the data exactly: no room for the records to move.
   Bytes        Exact  = FullImage ();
   const Bytes  Before = Exact;
+  Change = { 7, 7 };
   ASSERT_EQ (SetChange (Exact, "board.serial", std::string (40, 'X').c_str (), &Change, &Error), FruErrNoRoom);
+  EXPECT_EQ (Change.Start + Change.Length, 0u) << "an empty change";
   EXPECT_EQ (Error.Area, FruAreaBoard);
   EXPECT_EQ (Error.Limit, Exact.size ());
   EXPECT_GT (Error.Offset, Exact.size ());

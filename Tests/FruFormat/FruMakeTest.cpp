@@ -45,9 +45,12 @@ Make (const std::string &Text, size_t Capacity = FRU_MAX_IMAGE_SIZE)
 {
   Made   Out;
   Bytes  Buffer (Capacity + 16, 0xA5);
-  UINTN  Size = 0;
+  UINTN  Size = 0xBAD;
 
   Out.Status = FruMakeImage (Text.data (), Text.size (), Lookup, nullptr, Buffer.data (), Capacity, &Size, &Out.Error);
+  if (Out.Status != FruOk) {
+    EXPECT_EQ (Size, 0u) << "nothing made";
+  }
   for (size_t Index = Capacity; Index < Buffer.size (); Index++) {
     EXPECT_EQ (Buffer[Index], 0xA5) << "written past the capacity at " << Index;
   }
@@ -134,6 +137,8 @@ TEST (FruMake, MistakesNameTheirLine) {
          { "internal.data = 0x123\n", "line 1: internal.data takes hex bytes" },
          { "multirecord.1.data = 00\n", "multirecord.N.type is missing" },
          { "multirecord.1.type = 0x100\n", "line 1: multirecord.1.type takes a number up to 0xFF" },
+         { "multirecord.1.type = 1\nmultirecord.1.data = zz\n", "line 2: multirecord.1.data takes up to 255 hex bytes" },
+         { "multirecord.1.type = 1\nmultirecord.1.data = ${NOPE}\n", "line 2: NOPE is not set in the environment" },
          { "board.size = 12\n", "line 1: board.size takes a multiple of 8" },
          { "board.custom2 = x2\n", "line 1: board.custom2: board area: has 0 custom fields" },
          { "board.serial = xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n", "line 1: board.serial: board area: value cannot be encoded" },
@@ -143,6 +148,21 @@ TEST (FruMake, MistakesNameTheirLine) {
     EXPECT_NE (M.Status, FruOk) << C.Text;
     EXPECT_NE (M.Message ().find (C.Message), std::string::npos) << C.Text << " gave: " << M.Message ();
   }
+}
+
+//
+// What an earlier line or description left in the parser's buffers does not
+// leak into the next value: a one-digit size, a record without data.
+//
+TEST (FruMake, NothingLeftOverFromEarlierValues) {
+  ASSERT_EQ (Make ("image.size = 2048\n").Image.size (), 2048u);
+  EXPECT_EQ (Make ("image.size = 8\n").Image.size (), 8u);
+
+  Made  M = Make ("internal.data = ABCD\nmultirecord.1.type = 0xC0\n");
+  ASSERT_EQ (M.Status, FruOk) << M.Message ();
+  ASSERT_NE (M.Image[5], 0);
+  EXPECT_EQ (M.Image[M.Image[5] * 8 + 2], 0) << "no data bytes";
+  EXPECT_EQ (FirstError (M.Image).Status, FruOk);
 }
 
 }  // namespace
