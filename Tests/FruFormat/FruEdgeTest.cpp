@@ -9,6 +9,7 @@
 
 #include "FruTestImages.h"
 
+#include <cstdio>
 #include <ctime>
 
 using namespace FruTest;
@@ -85,6 +86,14 @@ TEST (FruErrors, ImagesCutJustAfterAnAreaStarts) {
   EXPECT_EQ (Error.Status, FruErrTruncated);
   EXPECT_EQ (Error.Offset, Multi + 5 + Good[Multi + 2]);
   EXPECT_EQ (Error.Limit, Multi + 15);
+
+  // print names both cuts with their offsets, and shows no data past the end.
+  auto  Hex = [](size_t Value) { char Text[16]; std::snprintf (Text, sizeof (Text), "0x%04zX", Value); return std::string (Text); };
+  Captured  Out = Print (Bytes (Good.begin (), Good.begin () + static_cast<long>(Multi + 3)));
+  EXPECT_TRUE (Out.Has ("multirecord.1: the record header at " + Hex (Multi) + " runs past the area's end at " + Hex (Multi + 3)));
+  Out = Print (Bytes (Good.begin (), Good.begin () + static_cast<long>(Multi + 25)));
+  EXPECT_TRUE (Out.Has ("multirecord.1: power supply, format 2, 24 bytes, runs past the area's end at " + Hex (Multi + 25)));
+  EXPECT_FALSE (Out.Has ("multirecord.1.capacity: 1799 W"));
 }
 
 TEST (FruDates, EveryDayOfTheRangeAsTheCLibraryCountsIt) {

@@ -136,7 +136,9 @@ EmulatedKcs::Take (
         Place (Response[ResponsePos++]);
       } else {
         State = KcsState::Idle;
-        Place (0);
+        if (!NoIdleByte) {
+          Place (0);
+        }
       }
 
       return;

@@ -41,6 +41,7 @@ struct EmulatedKcs {
   int                                   TakeOnly   = -1;  ///< bytes taken before IBF stays set (-1: all)
   int                                   ObfLag     = 0;   ///< status reads before OBF shows a byte of the read phase
   bool                                  NeverAnswer = false; ///< no response byte is ever placed
+  bool                                  NoIdleByte  = false; ///< no byte placed when the read phase ends
 
   //
   // What the host did.

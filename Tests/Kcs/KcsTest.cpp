@@ -304,6 +304,7 @@ TEST_F (KcsTransport, FaultsLeaveTheInterfaceIdle)
     { "error on the first READ",          [] (EmulatedKcs &K) { K.ErrorAtRead = 1; }, EFI_DEVICE_ERROR, 1 },
     { "error on the last READ",           [] (EmulatedKcs &K) { K.ErrorAtRead = 5; }, EFI_DEVICE_ERROR, 1 },
     { "no response byte",                 [] (EmulatedKcs &K) { K.NeverAnswer = true; }, EFI_DEVICE_ERROR, 1 },
+    { "no byte at the end of the read",   [] (EmulatedKcs &K) { K.NoIdleByte = true; }, EFI_DEVICE_ERROR, 1 },
     { "response too long",                [] (EmulatedKcs &K) { K.Answer = Reply (0, Bytes (KCS_MAX_MESSAGE - 2, 7)); }, EFI_BUFFER_TOO_SMALL, 1 },
     { "response to another command",      [] (EmulatedKcs &K) { K.Answer = [] (const Bytes &R) { return Bytes{ static_cast<UINT8>(R[0] | 4), 0x02, 0, 1 }; }; }, EFI_DEVICE_ERROR, 0 },
     { "response without completion code", [] (EmulatedKcs &K) { K.Answer = [] (const Bytes &R) { return Bytes{ static_cast<UINT8>(R[0] | 4), R[1] }; }; }, EFI_DEVICE_ERROR, 0 },
@@ -331,6 +332,7 @@ TEST_F (KcsTransport, FaultsLeaveTheInterfaceIdle)
       EXPECT_TRUE (Kcs ().Quiet ());
 
       Kcs ().NeverAnswer = false;
+      Kcs ().NoIdleByte  = false;
       Kcs ().Answer      = Reply (0x00, { 9 });
       EXPECT_EQ (Submit ({ 0x33 }, Response, 8), EFI_SUCCESS);
       EXPECT_EQ (Response, (Bytes{ 0, 9 }));
