@@ -128,7 +128,7 @@ TEST (FruMake, AreasGrowPastTheirDefaultAndSizesAreKept) {
 
 TEST (FruMake, MistakesNameTheirLine) {
   mVariables = {};
-  struct Case { const char *Text; const char *Message; };
+  struct Case { std::string Text; const char *Message; };
   for (const Case &C : std::vector<Case> {
          { "board.serial = 1\nboard.colour = red\n", "line 2: board.colour is not a name print uses" },
          { "\n\nboard.serial = ${NOPE}\n", "line 3: NOPE is not set in the environment" },
@@ -140,6 +140,8 @@ TEST (FruMake, MistakesNameTheirLine) {
          { "multirecord.1.type = 1\nmultirecord.1.data = zz\n", "line 2: multirecord.1.data takes up to 255 hex bytes" },
          { "multirecord.1.type = 1\nmultirecord.1.data = ${NOPE}\n", "line 2: NOPE is not set in the environment" },
          { "board.size = 12\n", "line 1: board.size takes a multiple of 8" },
+         { "board.size = " + std::string (700, '1') + "\n", "line 1: board.size takes a multiple of 8" },
+         { "image.size = " + std::string (700, '1') + "\n", "line 1: image.size is larger than the image can be" },
          { "board.custom2 = x2\n", "line 1: board.custom2: board area: has 0 custom fields" },
          { "board.serial = xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n", "line 1: board.serial: board area: value cannot be encoded" },
          { "product.name = abc\nimage.size = 16\n", "image.size is smaller than the image" } })
